@@ -1,0 +1,92 @@
+#pragma once
+// The socket object every connection of both programs runs through: one object
+// per connection, events delivered on the UI thread as signals.
+//
+// Events (signals, named after the events they stand for):
+//   ConnectionRequest(requestID)  a peer wants to connect to this listening object
+//   Connect()                     our outgoing connection is established
+//   DataArrival(bytesTotal)       bytes are waiting to be read with getData()
+//   Close()                       the PEER closed the connection; closing from our
+//                                 side with close() raises nothing
+//
+// A request id is the descriptor of the pending connection. Whoever receives
+// ConnectionRequest either accepts it (on any object, the listener itself
+// included after its close()) or refuses it; one left alone is refused when
+// control returns to the event loop.
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+namespace net {
+
+class Winsock : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Closed, Listening, Connecting, Connected };
+
+    explicit Winsock(QObject* parent = nullptr);
+    ~Winsock() override;
+
+    // Local port for listen() or connectToHost(); 0 lets the system choose.
+    // After listen() it reads back the port actually in use.
+    void setLocalPort(quint16 port);
+    quint16 localPort() const;
+
+    // Listens on every IPv4 address. False, with a readable reason, when it cannot.
+    bool listen(QString* error = nullptr);
+
+    // Accepts a pending request into this object; closes whatever it held first.
+    bool accept(qintptr requestID);
+    // Closes a pending request nobody wants (all slots busy).
+    static void refuse(qintptr requestID);
+
+    // Host name or dotted address; port as text. The result arrives as Connect()
+    // (or nothing at all on failure: the caller times out).
+    void connectToHost(const QString& host, quint16 port);
+
+    // Queues bytes; they leave in the order written. -1 when the object holds no
+    // open connection or the write failed.
+    qint64 sendData(const QByteArray& data);
+    qint64 sendData(const char* data, qint64 size);
+    // Bytes written but not yet handed to the system.
+    qint64 bytesToWrite() const;
+
+    // Everything that arrived and was not read yet.
+    QByteArray getData();
+    qint64 bytesAvailable() const;
+
+    // Closes the connection or stops listening. Raises no Close().
+    void close();
+
+    State state() const;
+
+    // Peer of a connected object: dotted IPv4 text (never "::ffff:a.b.c.d"), its
+    // port, and its host name, empty until a background lookup has found one.
+    QString remoteHostIP() const;
+    quint16 remotePort() const;
+    QString remoteHost() const;
+
+    // This machine's address (first non-loopback IPv4, else 127.0.0.1) and name.
+    static QString localIP();
+    static QString localHostName();
+
+    // Disables Nagle's algorithm on a connected object (lock-step transfers).
+    void setNoDelay(bool on);
+
+signals:
+    void ConnectionRequest(qintptr requestID);
+    void Connect();
+    void DataArrival(qint64 bytesTotal);
+    void Close();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// One pass of the event loop from inside a handler. Anything may have happened
+// when it returns: callers re-check the state they depend on.
+void DoEvents();
+
+} // namespace net

@@ -1,0 +1,18 @@
+// Test main for every test that needs Qt: an application object, the offscreen
+// platform when nothing else is asked for, and settings in a private folder so
+// that no test reads or writes the user's own configuration.
+#include <QApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir configHome;
+    if (!configHome.isValid())
+        return 2;
+    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
