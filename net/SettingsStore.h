@@ -1,0 +1,14 @@
+#pragma once
+// The per-user settings store: strings by application, section and key.
+// Kept as $XDG_CONFIG_HOME/<application>.ini, one INI group per section.
+#include <QString>
+
+namespace net {
+
+QString GetSetting(const QString& application, const QString& section, const QString& key,
+                   const QString& defaultValue = QString());
+void SaveSetting(const QString& application, const QString& section, const QString& key, const QString& value);
+// Where the store of an application lives (for messages and tests).
+QString SettingsFilePath(const QString& application);
+
+} // namespace net
