@@ -1,0 +1,2 @@
+// Out-of-line anchor for the shared widget helpers.
+#include "about/ScreenUnits.h"
