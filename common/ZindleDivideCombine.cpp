@@ -3,7 +3,9 @@
 namespace ZindleDivideCombine {
 namespace {
 
-char Pick(std::string_view given, char fallback) { return given.empty() ? fallback : given.front(); }
+char Pick(std::string_view given, char fallback) {
+    return given.empty() ? fallback : given.front();
+}
 
 void AppendEscaped(std::string& out, std::string_view text, char sep, char esc) {
     for (char c : text) {
@@ -42,7 +44,8 @@ void AppendUnescaped(std::string& out, char next, char sep, char esc) {
 
 // The scan shared by Divide and Unescape; splitting decides whether an unescaped
 // separator ends a field or is copied like any other character.
-template <typename OnField> void Scan(std::string_view text, char sep, char esc, bool splitting, OnField&& onField) {
+template <typename OnField>
+void Scan(std::string_view text, char sep, char esc, bool splitting, OnField&& onField) {
     std::string current;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];

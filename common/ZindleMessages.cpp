@@ -61,8 +61,10 @@ Message Classify(std::string_view message) {
     return m;
 }
 
-std::string BuildCack(std::string_view nickname, std::string_view scrambledPassword, std::string_view versionText) {
-    return WithCode(kCack, Combine({std::string(nickname), std::string(scrambledPassword), std::string(versionText)}));
+std::string BuildCack(std::string_view nickname, std::string_view scrambledPassword,
+                      std::string_view versionText) {
+    return WithCode(
+        kCack, Combine({std::string(nickname), std::string(scrambledPassword), std::string(versionText)}));
 }
 
 std::string BuildPriv(int slot, std::string_view text) {
@@ -79,13 +81,17 @@ std::string BuildFileOffer(int recipient, std::string_view fileName, std::string
     return out;
 }
 
-std::string BuildErro(std::string_view reason) { return WithCode(kErro, reason); }
+std::string BuildErro(std::string_view reason) {
+    return WithCode(kErro, reason);
+}
 
 std::string BuildSinf(std::string_view roomName, std::string_view serverVersion) {
     return WithCode(kSinf, Combine({std::string(roomName), std::string(serverVersion)}));
 }
 
-std::string BuildMotd(std::string_view motd) { return WithCode(kMotd, motd); }
+std::string BuildMotd(std::string_view motd) {
+    return WithCode(kMotd, motd);
+}
 
 std::string BuildUserEntry(std::string_view code, int slot, std::string_view nickname, bool away) {
     std::string out = WithCode(code, std::to_string(slot));
@@ -96,11 +102,14 @@ std::string BuildUserEntry(std::string_view code, int slot, std::string_view nic
     return out;
 }
 
-std::string BuildUsrd(int slot) { return WithCode(kUsrd, std::to_string(slot)); }
+std::string BuildUsrd(int slot) {
+    return WithCode(kUsrd, std::to_string(slot));
+}
 
-std::string BuildFileRelay(int sender, std::string_view fileName, std::string_view senderIp, std::string_view port) {
-    return WithCode(kFile,
-                    Combine({std::to_string(sender), std::string(fileName), std::string(senderIp), std::string(port)}));
+std::string BuildFileRelay(int sender, std::string_view fileName, std::string_view senderIp,
+                           std::string_view port) {
+    return WithCode(kFile, Combine({std::to_string(sender), std::string(fileName), std::string(senderIp),
+                                    std::string(port)}));
 }
 
 std::string BuildFerr(std::string_view port) {
@@ -174,6 +183,8 @@ ServerInfo ParseSinf(std::string_view payload) {
     return {Field(f, 1), Field(f, 2)};
 }
 
-std::optional<int> ParseUsrd(std::string_view payload) { return ParseUserId(Field(Divide(payload), 1)); }
+std::optional<int> ParseUsrd(std::string_view payload) {
+    return ParseUserId(Field(Divide(payload), 1));
+}
 
 } // namespace ZindleMessages

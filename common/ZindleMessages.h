@@ -93,7 +93,7 @@ Cack ParseCack(std::string_view payload);
 struct PrivMessage {
     std::optional<int> slot; // recipient (client to server) or sender (server to client)
     std::string text;
-    bool complete = false;   // both fields were present
+    bool complete = false; // both fields were present
 };
 PrivMessage ParsePriv(std::string_view payload);
 

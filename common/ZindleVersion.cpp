@@ -54,16 +54,20 @@ std::string ServerVersionText(int major, int minor, int revision) {
     return std::to_string(major) + "." + std::to_string(minor) + "." + FourDigits(revision);
 }
 
-std::string DisplayVersion(int major, int minor, int revision) { return ClientVersionText(major, minor, revision); }
+std::string DisplayVersion(int major, int minor, int revision) {
+    return ClientVersionText(major, minor, revision);
+}
 
 VersionNumbers ReadVersionNumbers(std::string_view text) {
     VersionNumbers n;
     const std::size_t dot = text.find('.');
     // Without a "." the whole text is the major piece and the minor piece is empty.
     const std::string_view majorPiece = dot == std::string_view::npos ? text : text.substr(0, dot + 1);
-    const std::string_view minorPiece = dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
+    const std::string_view minorPiece =
+        dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
     const std::size_t hash = text.find('#');
-    const std::string_view buildPiece = hash == std::string_view::npos ? std::string_view() : text.substr(hash + 1);
+    const std::string_view buildPiece =
+        hash == std::string_view::npos ? std::string_view() : text.substr(hash + 1);
     n.major = LeadingNumber(majorPiece);
     n.minor = LeadingNumber(minorPiece);
     n.build = LeadingNumber(buildPiece);

@@ -9,9 +9,11 @@ inline constexpr int kClientMajor = 0, kClientMinor = 2, kClientRevision = 13;
 inline constexpr int kServerMajor = 0, kServerMinor = 2, kServerRevision = 4;
 
 // "0.2 build #0013": what the client sends in its login.
-std::string ClientVersionText(int major = kClientMajor, int minor = kClientMinor, int revision = kClientRevision);
+std::string ClientVersionText(int major = kClientMajor, int minor = kClientMinor,
+                              int revision = kClientRevision);
 // "0.2.0004": what the server reports in SINF.
-std::string ServerVersionText(int major = kServerMajor, int minor = kServerMinor, int revision = kServerRevision);
+std::string ServerVersionText(int major = kServerMajor, int minor = kServerMinor,
+                              int revision = kServerRevision);
 // "0.2 build #0004" style, as both programs show it on screen.
 std::string DisplayVersion(int major, int minor, int revision);
 
