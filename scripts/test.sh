@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds and runs every test twice: in a normal build, and in a build with
+# AddressSanitizer and UndefinedBehaviorSanitizer where any report fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+bash scripts/setup.sh
+
+export QT_QPA_PLATFORM=offscreen
+export XDG_CONFIG_HOME=$(mktemp -d)
+export XDG_RUNTIME_DIR=$(mktemp -d)
+chmod 700 "$XDG_RUNTIME_DIR"
+trap 'rm -rf "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"' EXIT
+jobs=$(nproc)
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
+run_suite() { # name, extra cmake flags...
+  local name=$1; shift
+  local dir="$root/build/$name"
+  echo "=== $name: configure and build"
+  cmake -S "$root" -B "$dir" -G Ninja -DZINDLE_WERROR=ON "${launcher[@]}" "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  echo "=== $name: tests"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
+}
+
+start=$(date +%s)
+run_suite normal -DCMAKE_BUILD_TYPE=RelWithDebInfo
+export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:strict_string_checks=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
+run_suite sanitized -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZINDLE_SANITIZE=ON -DZINDLE_BUILD_BENCH=OFF
+echo "=== all tests passed in both builds ($(( $(date +%s) - start )) s)"
