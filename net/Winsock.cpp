@@ -1,1 +1,401 @@
-// placeholder
+#include "net/Winsock.h"
+
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QNetworkInterface>
+#include <QPointer>
+#include <QSet>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <functional>
+#include <unistd.h>
+
+namespace net {
+
+namespace {
+
+// A socket closed from our side keeps living on its own until what was written
+// has left; one whose peer stops reading is cut off after this long.
+constexpr int kLingerMs = 10000;
+
+// Nested DoEvents passes beyond this depth do nothing: a flood of events that each
+// let events run must not grow the stack without bound.
+constexpr int kMaxDoEventsDepth = 16;
+
+// Descriptors of connection requests that are being offered right now. Only these
+// may be accepted or refused, so a stale or made-up id can never close a
+// descriptor that belongs to something else. Everything runs on the UI thread.
+QSet<qintptr>& pendingRequests() {
+    static QSet<qintptr> pending;
+    return pending;
+}
+
+// Dotted IPv4 text for IPv4 and IPv4-mapped IPv6 peers, the usual text otherwise.
+QString dottedAddress(const QHostAddress& address) {
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
+}
+
+QString listenFailureReason(const QTcpServer& server, quint16 port) {
+    switch (server.serverError()) {
+    case QAbstractSocket::AddressInUseError:
+        return QStringLiteral("Poort %1 is al in gebruik.").arg(port);
+    case QAbstractSocket::SocketAccessError:
+        return QStringLiteral("Geen toestemming om op poort %1 te luisteren.").arg(port);
+    default:
+        return QStringLiteral("Kan niet luisteren op poort %1: %2").arg(port).arg(server.errorString());
+    }
+}
+
+// Hands every incoming descriptor to its owner instead of wrapping it in a socket,
+// so that the owner can accept it on whichever object it likes.
+class RequestListener : public QTcpServer {
+public:
+    explicit RequestListener(std::function<void(qintptr)> onRequest) : onRequest_(std::move(onRequest)) {}
+
+protected:
+    void incomingConnection(qintptr descriptor) override { onRequest_(descriptor); }
+
+private:
+    std::function<void(qintptr)> onRequest_;
+};
+
+} // namespace
+
+struct Winsock::Private {
+    explicit Private(Winsock* owner) : q(owner) {}
+
+    Winsock* q;
+    quint16 localPort = 0;
+    bool noDelay = false;
+
+    // Created on the first listen() and kept: close() may run from inside its own
+    // request callback, where deleting it would pull the floor from under Qt.
+    std::unique_ptr<RequestListener> listener;
+    int requestDepth = 0;
+
+    QTcpSocket* socket = nullptr; // child of q while it is ours
+
+    QString peerIP;
+    quint16 peerPort = 0;
+    QString peerName;
+    int lookupId = -1;
+    quint64 lookupGeneration = 0;
+
+    // DataArrival is never raised inside itself: bytes that come in while a
+    // handler lets events run are announced once it returns, and a peer close seen
+    // meanwhile is raised after them.
+    bool inDataArrival = false;
+    bool arrivedMeanwhile = false;
+    bool closePending = false;
+
+    void onRequest(qintptr descriptor);
+    void adopt(QTcpSocket* s);
+    void wire(QTcpSocket* s);
+    void onConnected();
+    void onReadyRead();
+    void deliverData();
+    void onDisconnected();
+    void rememberPeer();
+    void startLookup();
+    void stopLookup();
+    void releaseSocket();
+};
+
+// ---- listening ---------------------------------------------------------------
+
+void Winsock::Private::onRequest(qintptr descriptor) {
+    auto& pending = pendingRequests();
+    pending.insert(descriptor);
+    QPointer<Winsock> alive(q);
+    ++requestDepth;
+    emit q->ConnectionRequest(descriptor);
+    if (alive)
+        --requestDepth;
+    // Nobody took it: close it now rather than leak the descriptor.
+    if (pending.remove(descriptor))
+        ::close(static_cast<int>(descriptor));
+}
+
+bool Winsock::accept(qintptr requestID) {
+    if (!pendingRequests().remove(requestID))
+        return false;
+    close();
+    auto* s = new QTcpSocket(this);
+    if (!s->setSocketDescriptor(requestID)) {
+        ::close(static_cast<int>(requestID));
+        delete s;
+        return false;
+    }
+    d->adopt(s);
+    return true;
+}
+
+void Winsock::refuse(qintptr requestID) {
+    if (pendingRequests().remove(requestID))
+        ::close(static_cast<int>(requestID));
+}
+
+bool Winsock::listen(QString* error) {
+    close();
+    if (!d->listener)
+        d->listener = std::make_unique<RequestListener>([this](qintptr id) { d->onRequest(id); });
+    if (!d->listener->listen(QHostAddress::AnyIPv4, d->localPort)) {
+        if (error)
+            *error = listenFailureReason(*d->listener, d->localPort);
+        return false;
+    }
+    return true;
+}
+
+// ---- connections -------------------------------------------------------------
+
+void Winsock::Private::wire(QTcpSocket* s) {
+    // channelReadyRead, unlike readyRead, also fires while a readyRead handler is
+    // still running, so no arrival goes unnoticed; our own guard keeps the
+    // DataArrival raised from nesting.
+    QObject::connect(s, &QIODevice::channelReadyRead, q, [this](int) { onReadyRead(); });
+    QObject::connect(s, &QAbstractSocket::disconnected, q, [this] { onDisconnected(); });
+}
+
+void Winsock::Private::adopt(QTcpSocket* s) {
+    socket = s;
+    wire(s);
+    if (noDelay)
+        s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    rememberPeer();
+    startLookup();
+}
+
+void Winsock::connectToHost(const QString& host, quint16 port) {
+    close();
+    auto* s = new QTcpSocket(this);
+    d->socket = s;
+    d->wire(s);
+    QObject::connect(s, &QAbstractSocket::connected, this, [this] { d->onConnected(); });
+    if (d->localPort != 0)
+        s->bind(QHostAddress::AnyIPv4, d->localPort);
+    // A failed attempt simply ends in the closed state; the caller's time-out
+    // reports it.
+    s->connectToHost(host, port);
+}
+
+void Winsock::Private::onConnected() {
+    if (noDelay)
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    rememberPeer();
+    startLookup();
+    emit q->Connect();
+}
+
+void Winsock::Private::onReadyRead() {
+    if (inDataArrival) {
+        arrivedMeanwhile = true;
+        return;
+    }
+    deliverData();
+}
+
+void Winsock::Private::deliverData() {
+    QPointer<Winsock> alive(q);
+    QTcpSocket* const s = socket;
+    do {
+        arrivedMeanwhile = false;
+        const qint64 available = s->bytesAvailable();
+        if (available <= 0)
+            break;
+        inDataArrival = true;
+        emit q->DataArrival(available);
+        if (!alive)
+            return;
+        inDataArrival = false;
+    } while (arrivedMeanwhile && socket == s);
+    arrivedMeanwhile = false;
+    if (closePending && socket == s) {
+        closePending = false;
+        emit q->Close();
+    }
+}
+
+void Winsock::Private::onDisconnected() {
+    // Only a close by the peer gets here: close() cuts these connections first.
+    if (inDataArrival) {
+        closePending = true;
+        return;
+    }
+    emit q->Close();
+}
+
+void Winsock::Private::rememberPeer() {
+    peerIP = dottedAddress(socket->peerAddress());
+    peerPort = socket->peerPort();
+    peerName.clear();
+}
+
+void Winsock::Private::startLookup() {
+    stopLookup();
+    const quint64 generation = ++lookupGeneration;
+    lookupId = QHostInfo::lookupHost(peerIP, q, [this, generation](const QHostInfo& info) {
+        if (generation != lookupGeneration)
+            return;
+        lookupId = -1;
+        // A failed reverse lookup reads back the address itself: that is no name.
+        if (info.error() == QHostInfo::NoError && info.hostName() != peerIP)
+            peerName = info.hostName();
+    });
+}
+
+void Winsock::Private::stopLookup() {
+    ++lookupGeneration;
+    if (lookupId != -1)
+        QHostInfo::abortHostLookup(lookupId);
+    lookupId = -1;
+}
+
+// Our own close: the socket is cut loose from this object at once, so it raises
+// nothing here, but lives on by itself until what was written has left.
+void Winsock::Private::releaseSocket() {
+    QTcpSocket* s = socket;
+    socket = nullptr;
+    inDataArrival = false;
+    arrivedMeanwhile = false;
+    closePending = false;
+    if (!s)
+        return;
+    QObject::disconnect(s, nullptr, q, nullptr);
+    s->setParent(QCoreApplication::instance());
+    if (s->state() == QAbstractSocket::ConnectedState)
+        s->flush();
+    QObject::connect(s, &QAbstractSocket::disconnected, s, &QObject::deleteLater);
+    s->disconnectFromHost();
+    if (s->state() == QAbstractSocket::UnconnectedState) {
+        s->deleteLater();
+        return;
+    }
+    QTimer::singleShot(kLingerMs, s, [s] {
+        s->abort();
+        s->deleteLater();
+    });
+}
+
+void Winsock::close() {
+    d->stopLookup();
+    if (d->listener)
+        d->listener->close();
+    d->releaseSocket();
+}
+
+// ---- data --------------------------------------------------------------------
+
+qint64 Winsock::sendData(const QByteArray& data) {
+    return sendData(data.constData(), data.size());
+}
+
+qint64 Winsock::sendData(const char* data, qint64 size) {
+    if (!d->socket || d->socket->state() != QAbstractSocket::ConnectedState)
+        return -1;
+    return d->socket->write(data, size);
+}
+
+qint64 Winsock::bytesToWrite() const {
+    return d->socket ? d->socket->bytesToWrite() : 0;
+}
+
+QByteArray Winsock::getData() {
+    return d->socket ? d->socket->readAll() : QByteArray();
+}
+
+qint64 Winsock::bytesAvailable() const {
+    return d->socket ? d->socket->bytesAvailable() : 0;
+}
+
+// ---- properties --------------------------------------------------------------
+
+Winsock::Winsock(QObject* parent) : QObject(parent), d(std::make_unique<Private>(this)) {}
+
+Winsock::~Winsock() {
+    d->stopLookup();
+    d->releaseSocket();
+    if (d->listener) {
+        d->listener->close();
+        // Destroyed from inside its own request: let Qt unwind first.
+        if (d->requestDepth > 0)
+            d->listener.release()->deleteLater();
+    }
+}
+
+void Winsock::setLocalPort(quint16 port) {
+    d->localPort = port;
+}
+
+quint16 Winsock::localPort() const {
+    if (d->listener && d->listener->isListening())
+        return d->listener->serverPort();
+    if (d->socket && d->socket->state() != QAbstractSocket::UnconnectedState)
+        return d->socket->localPort();
+    return d->localPort;
+}
+
+Winsock::State Winsock::state() const {
+    if (d->listener && d->listener->isListening())
+        return State::Listening;
+    if (!d->socket)
+        return State::Closed;
+    switch (d->socket->state()) {
+    case QAbstractSocket::HostLookupState:
+    case QAbstractSocket::ConnectingState:
+        return State::Connecting;
+    case QAbstractSocket::ConnectedState:
+        return State::Connected;
+    default:
+        return State::Closed;
+    }
+}
+
+QString Winsock::remoteHostIP() const {
+    return d->peerIP;
+}
+
+quint16 Winsock::remotePort() const {
+    return d->peerPort;
+}
+
+QString Winsock::remoteHost() const {
+    return d->peerName;
+}
+
+QString Winsock::localIP() {
+    const auto addresses = QNetworkInterface::allAddresses();
+    for (const QHostAddress& address : addresses) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
+            return address.toString();
+    }
+    return QStringLiteral("127.0.0.1");
+}
+
+QString Winsock::localHostName() {
+    return QHostInfo::localHostName();
+}
+
+void Winsock::setNoDelay(bool on) {
+    d->noDelay = on;
+    if (d->socket)
+        d->socket->setSocketOption(QAbstractSocket::LowDelayOption, on ? 1 : 0);
+}
+
+// Processes pending events once. DeferredDelete events are not among them: an
+// object handed to deleteLater() still exists when this returns and is destroyed
+// only when control is back in the event loop.
+void DoEvents() {
+    static int depth = 0;
+    if (depth >= kMaxDoEventsDepth)
+        return;
+    ++depth;
+    QCoreApplication::processEvents();
+    --depth;
+}
+
+} // namespace net
