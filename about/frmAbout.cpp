@@ -44,6 +44,7 @@ frmAbout::frmAbout(const QString& versionText, QWidget* parent) : QDialog(parent
 
     lblVersie = new QLabel(this);
     lblVersie->setObjectName(QStringLiteral("lblVersie"));
+    lblVersie->setTextFormat(Qt::PlainText);
 
     auto* heading = new QVBoxLayout;
     heading->addWidget(title);
