@@ -1,0 +1,27 @@
+#pragma once
+// The client's command line: [server[:port] [password]]
+//
+//   "host"            host, port 12345
+//   "host:4000 pw"    host, port 4000, password "pw"
+//   "host:4000  pw"   two spaces: the password is the empty second word
+// A word "/?", "/h", "-h" or "--help" asks for the syntax message. "-h" inside a
+// word ("mail-host") is part of a host name, not a switch.
+#include <QString>
+
+namespace client {
+
+inline const QString kCommandLineSyntax =
+    QStringLiteral("Syntaxis: ZINDLECHAT.EXE [server[:port] [password]]");
+inline const QString kDefaultPort = QStringLiteral("12345");
+
+struct CommandLine {
+    enum class Kind { Empty, Help, Connect };
+    Kind kind = Kind::Empty;
+    QString host, port, password;
+    bool hasPassword = false; // a second word was given (it may be empty)
+};
+
+// args: the program's arguments joined by single spaces.
+CommandLine ParseCommandLine(const QString& args);
+
+} // namespace client

@@ -1,0 +1,132 @@
+#include "client/core/TranscriptWriter.h"
+
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace client {
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kNicknameMark = QStringLiteral("> ");
+
+// Characters the document would turn into a paragraph or frame break of its
+// own; they never come from the wire, and keeping them out keeps one document
+// character per transcript character.
+QString WithoutBlockMarks(const QString& text) {
+    QString out = text;
+    for (QChar& c : out) {
+        const char16_t u = c.unicode();
+        if (u == 0x2029 || u == 0xFDD0 || u == 0xFDD1)
+            c = u'?';
+    }
+    return out;
+}
+} // namespace
+
+TranscriptWriter::TranscriptWriter(QTextDocument* document)
+    : document_(document), colors_([] { return ChatColors{}; }), localNickname_([] { return QString(); }),
+      clock_([] { return QTime::currentTime(); }) {
+    document_->setUndoRedoEnabled(false);
+    plain_.reserve(limit_ + 512);
+}
+
+void TranscriptWriter::setColorsSource(std::function<ChatColors()> source) {
+    colors_ = std::move(source);
+}
+
+void TranscriptWriter::setColors(const ChatColors& colors) {
+    colors_ = [colors] { return colors; };
+}
+
+void TranscriptWriter::setLocalNicknameSource(std::function<QString()> source) {
+    localNickname_ = std::move(source);
+}
+
+void TranscriptWriter::setLocalNickname(const QString& nickname) {
+    localNickname_ = [nickname] { return nickname; };
+}
+
+void TranscriptWriter::setClock(std::function<QTime()> clock) {
+    clock_ = std::move(clock);
+}
+
+void TranscriptWriter::setLimit(qsizetype limit) {
+    limit_ = limit;
+}
+
+void TranscriptWriter::insert(const QString& text, qint64 color) {
+    if (text.isEmpty())
+        return;
+    // CR LF inside one insertion becomes one paragraph break in the document.
+    const qint64 base = removedSoFar_ + plain_.size();
+    for (qsizetype at = text.indexOf(kCrLf); at >= 0; at = text.indexOf(kCrLf, at + 2))
+        mergedBreaks_.push_back(base + at);
+
+    QTextCursor cursor(document_);
+    cursor.movePosition(QTextCursor::End);
+    QTextCharFormat format;
+    format.setForeground(ColorFromInt(color));
+    cursor.insertText(text, format);
+    plain_.append(text);
+}
+
+void TranscriptWriter::AddOutput(const QString& strDataIn, bool NoTimestamp) {
+    const QString strData = WithoutBlockMarks(strDataIn);
+    const ChatColors colors = colors_();
+
+    if (!NoTimestamp)
+        insert(QLatin1Char('[') + clock_().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("] "),
+               colors.Timestamp);
+
+    const qsizetype p = strData.indexOf(kNicknameMark);
+    if (p >= 0) {
+        const bool own = QStringView(strData).left(p) == localNickname_();
+        insert(strData.left(p + 1), own ? colors.LocalNickname : colors.Nickname);
+        insert(strData.mid(p + 1), colors.Text);
+    } else if (strData.startsWith(u'*')) {
+        insert(strData, colors.Action);
+    } else {
+        insert(strData, colors.Text);
+    }
+    cutToLimit();
+}
+
+void TranscriptWriter::cutToLimit() {
+    const qsizetype length = plain_.size();
+    if (length <= limit_)
+        return;
+    // Whole lines go: everything up to the first CR LF at or after (length - limit),
+    // counted from 1. A line longer than the window loses only its first character.
+    const qsizetype found = plain_.indexOf(kCrLf, length - limit_ - 1);
+    qsizetype cut = found >= 0 ? found + 2 : 1;
+
+    // Translate the cut into document characters: each CR LF the document holds
+    // as one break counts once.
+    qsizetype documentCut = cut;
+    const qint64 cutEnd = removedSoFar_ + cut;
+    while (!mergedBreaks_.empty() && mergedBreaks_.front() < cutEnd) {
+        if (mergedBreaks_.front() + 1 >= cutEnd)
+            ++cut; // only the CR is inside: its break goes, so its LF goes with it
+        else
+            --documentCut;
+        mergedBreaks_.pop_front();
+    }
+
+    QTextCursor cursor(document_);
+    cursor.setPosition(0);
+    cursor.setPosition(int(documentCut), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    plain_.remove(0, cut);
+    removedSoFar_ += cut;
+}
+
+void TranscriptWriter::clear() {
+    document_->clear();
+    document_->setUndoRedoEnabled(false);
+    plain_.clear();
+    mergedBreaks_.clear();
+    removedSoFar_ = 0;
+}
+
+} // namespace client

@@ -1,0 +1,69 @@
+#pragma once
+// The append routine of every conversation window (AddOutput). It writes into a
+// QTextDocument that the window shows in a QTextEdit:
+//
+//   [hh:mm:ss] nick> text      timestamp grey, "nick>" in the (own) nickname colour
+//   [hh:mm:ss] * anything      whole line in the action colour
+//   [hh:mm:ss] other text      text colour
+//
+// The transcript keeps at most 20,000 characters of plain text (CR LF counts as
+// two): past that, whole lines go from the start. The cut removes text from the
+// front of the document, so the remaining lines keep their colours and a cut costs
+// the same however long the program has run.
+#include "client/core/ChatColors.h"
+
+#include <QString>
+#include <QTime>
+#include <deque>
+#include <functional>
+
+class QTextDocument;
+
+namespace client {
+
+class TranscriptWriter {
+public:
+    static constexpr qsizetype kDefaultLimit = 20000;
+
+    // The document's undo history is switched off: a transcript is never undone
+    // and the history would grow without end.
+    explicit TranscriptWriter(QTextDocument* document);
+
+    // Colours and the own nickname are read at every line, so a change in the
+    // main window shows on the next line of every window.
+    void setColorsSource(std::function<ChatColors()> source);
+    void setColors(const ChatColors& colors); // fixed colours
+    void setLocalNicknameSource(std::function<QString()> source);
+    void setLocalNickname(const QString& nickname); // fixed nickname
+    void setClock(std::function<QTime()> clock);    // tests pin the time
+    void setLimit(qsizetype limit);                 // tests use a small window
+
+    void AddOutput(const QString& strData, bool NoTimestamp = false);
+
+    // Empties the transcript (end of a session).
+    void clear();
+
+    // The plain text as the user reads it, CR LF kept (not the document's form).
+    const QString& plainText() const { return plain_; }
+    qsizetype length() const { return plain_.size(); }
+    QTextDocument* document() const { return document_; }
+
+private:
+    void insert(const QString& text, qint64 color);
+    void cutToLimit();
+
+    QTextDocument* document_;
+    std::function<ChatColors()> colors_;
+    std::function<QString()> localNickname_;
+    std::function<QTime()> clock_;
+    qsizetype limit_ = kDefaultLimit;
+    // The transcript's plain text; the document holds the same with each CR LF
+    // written in one call turned into one paragraph break.
+    QString plain_;
+    // Positions (counted from the very first character ever written) of the CR LF
+    // pairs that the document holds as a single character.
+    std::deque<qint64> mergedBreaks_;
+    qint64 removedSoFar_ = 0;
+};
+
+} // namespace client
