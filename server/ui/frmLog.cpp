@@ -1,6 +1,7 @@
 #include "server/ui/frmLog.h"
 
 #include "about/ScreenUnits.h"
+#include "server/core/LogModel.h"
 
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -11,8 +12,7 @@
 
 namespace server {
 
-frmLog::frmLog(std::function<QString()> textSource, QWidget* parent)
-    : QMainWindow(parent), TextSource(std::move(textSource)) {
+frmLog::frmLog(LogModel& model, QWidget* parent) : QMainWindow(parent), Model(model) {
     setObjectName("frmLog");
     setWindowTitle("ZindleChat - Log");
 
@@ -21,6 +21,7 @@ frmLog::frmLog(std::function<QString()> textSource, QWidget* parent)
     txtLog = new QPlainTextEdit(client);
     txtLog->setObjectName("txtLog");
     txtLog->setReadOnly(true);
+    txtLog->setUndoRedoEnabled(false);
     txtLog->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtLog->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     txtLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -41,6 +42,7 @@ frmLog::frmLog(std::function<QString()> textSource, QWidget* parent)
     tmrRefresh->setInterval(kRefreshMs);
     connect(tmrRefresh, &QTimer::timeout, this, &frmLog::tmrRefresh_Timer);
 
+    connect(&Model, &LogModel::linesAdded, this, &frmLog::LogChanged);
     resize(ui::TwipsToPixels(9000, this), ui::TwipsToPixels(5400, this));
 }
 
@@ -65,16 +67,39 @@ void frmLog::tmrRefresh_Timer() {
 
 void frmLog::SyncNow() {
     tmrRefresh->stop();
-    const QString text = TextSource ? TextSource() : QString();
-    // The model's lines end in CR LF; the widget keeps one break per line.
-    QString shown = text;
-    shown.replace("\r\n", "\n");
-    if (shown.endsWith('\n'))
-        shown.chop(1);
-    if (txtLog->toPlainText() != shown)
-        txtLog->setPlainText(shown);
+    ApplyDelta();
     txtLog->moveCursor(QTextCursor::End);
     txtLog->verticalScrollBar()->setValue(txtLog->verticalScrollBar()->maximum());
+}
+
+// The widget shows one line break where the log has CR LF. Lines cut from the top
+// of the log are removed as whole blocks and new lines appended, so a full log is
+// never laid out again from scratch.
+void frmLog::ApplyDelta() {
+    LogModel::Delta delta = Model.TakeDelta();
+    if (!delta.reset && delta.removeFront > std::size_t(Mirror.size()))
+        delta = {true, 0, Model.Text()};
+    QString appended = delta.append;
+    appended.replace("\r\n", "\n");
+    if (delta.reset) {
+        Mirror = delta.append;
+        txtLog->setPlainText(appended);
+        return;
+    }
+    if (delta.removeFront > 0) {
+        const qsizetype cutLines = Mirror.left(qsizetype(delta.removeFront)).count("\r\n");
+        Mirror.remove(0, qsizetype(delta.removeFront));
+        QTextCursor cut(txtLog->document());
+        cut.movePosition(QTextCursor::Start);
+        cut.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, int(cutLines));
+        cut.removeSelectedText();
+    }
+    if (!delta.append.isEmpty()) {
+        Mirror += delta.append;
+        QTextCursor end(txtLog->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(appended);
+    }
 }
 
 void frmLog::mnuOpties_Click(int index) {

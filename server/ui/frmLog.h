@@ -4,7 +4,6 @@
 // while shown it follows the log at most ten times a second, so a busy server
 // does not wait for the screen.
 #include <QMainWindow>
-#include <functional>
 
 class QAction;
 class QMenu;
@@ -13,11 +12,12 @@ class QTimer;
 
 namespace server {
 
+class LogModel;
+
 class frmLog : public QMainWindow {
     Q_OBJECT
 public:
-    // textSource returns the whole log as it stands (lines ending in CR LF).
-    explicit frmLog(std::function<QString()> textSource, QWidget* parent = nullptr);
+    explicit frmLog(LogModel& model, QWidget* parent = nullptr);
 
     QPlainTextEdit* txtLog = nullptr;
     QMenu* menuOpties = nullptr;
@@ -52,7 +52,10 @@ private:
     bool Form_QueryUnload();
     void Form_Resize();
 
-    std::function<QString()> TextSource;
+    void ApplyDelta();
+
+    LogModel& Model;
+    QString Mirror; // the model's text as last shown, CR LF kept
     QAction* Items[3] = {};
     QTimer* tmrRefresh = nullptr;
 };

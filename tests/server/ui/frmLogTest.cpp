@@ -1,37 +1,41 @@
 #include "server/ui/frmLog.h"
+#include "server/core/LogModel.h"
 #include "tests/server/ui/WaitFor.h"
 
 #include <QAction>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using server::frmLog;
+using server::LogModel;
 
 namespace {
-QString Shown(const QString& model) {
-    QString s = model;
+// What the text box must show for a model text: one line break per CR LF.
+QString Shown(const LogModel& model) {
+    QString s = model.Text();
     s.replace("\r\n", "\n");
-    if (s.endsWith('\n'))
-        s.chop(1);
     return s;
 }
 } // namespace
 
-TEST(frmLog, ClosingHidesAndKeepsTheWindowAndItsCaption) {
-    frmLog log([] { return QString("[10:00:00] STATUS [0] x\r\n"); });
+TEST(frmLog, ClosingHidesAndKeepsTheWindow) {
+    LogModel model;
+    frmLog log(model);
     EXPECT_EQ(log.windowTitle(), "ZindleChat - Log");
+    EXPECT_TRUE(log.txtLog->isReadOnly());
     log.show();
     EXPECT_FALSE(log.close());
     EXPECT_TRUE(log.isHidden());
     log.show();
     log.mnuOpties(2)->trigger(); // "&Sluiten"
     EXPECT_TRUE(log.isHidden());
-    EXPECT_TRUE(log.txtLog->isReadOnly());
 }
 
 TEST(frmLog, ChatLogItemAsksTheOwnerAndShowsWhatItIsTold) {
-    frmLog log([] { return QString(); });
+    LogModel model;
+    frmLog log(model);
     EXPECT_EQ(log.mnuOpties(0)->text(), "Chat &loggen");
     EXPECT_TRUE(log.mnuOpties(1)->isSeparator());
     EXPECT_EQ(log.mnuOpties(2)->text(), "&Sluiten");
@@ -45,44 +49,42 @@ TEST(frmLog, ChatLogItemAsksTheOwnerAndShowsWhatItIsTold) {
     EXPECT_FALSE(log.mnuOpties(0)->isChecked());
 }
 
-TEST(frmLog, HiddenWindowDoesNoWidgetWorkAndCatchesUpWhenShown) {
-    QString model;
-    int reads = 0;
-    frmLog log([&] {
-        ++reads;
-        return model;
-    });
-    for (int i = 0; i < 1000; ++i) {
-        model += QString("[12:00:00] CHAT - [1] line %1\r\n").arg(i);
-        log.LogChanged();
-    }
-    QCoreApplication::processEvents();
-    EXPECT_EQ(reads, 0);
+TEST(frmLog, HiddenWindowLeavesTheWidgetAloneAndCatchesUpWhenShown) {
+    LogModel model;
+    frmLog log(model);
+    for (int i = 0; i < 1000; ++i)
+        model.AddLog(QString("CHAT - [1] line %1").arg(i));
+    QTest::qWait(2 * frmLog::kRefreshMs);
     EXPECT_TRUE(log.txtLog->toPlainText().isEmpty());
     log.show();
     EXPECT_EQ(log.txtLog->toPlainText(), Shown(model));
     EXPECT_EQ(log.txtLog->textCursor().position(), log.txtLog->document()->characterCount() - 1);
 }
 
-TEST(frmLog, ShownWindowCoalescesABurstAndEndsEqualToTheModel) {
-    QString model = "[12:00:00] STATUS [0] Serverprogramma opgestart!\r\n";
-    int reads = 0;
-    frmLog log([&] {
-        ++reads;
-        return model;
-    });
+// Lines cut from the top of a full log leave the widget as whole lines, while
+// the window keeps up in small steps or falls behind by more than it shows.
+TEST(frmLog, ShownWindowFollowsBurstsAndTheCutExactly) {
+    LogModel model;
+    model.AddLog(std::string_view("STATUS [0] Serverprogramma opgestart!"));
+    frmLog log(model);
     log.show();
-    const int readsAfterShow = reads;
-    for (int i = 0; i < 5000; ++i) {
-        model += QString("[12:00:01] CHAT - [2] burst %1\r\n").arg(i);
-        log.LogChanged();
+    for (int batch = 0; batch < 40; ++batch) {
+        for (int i = 0; i < 60; ++i)
+            model.AddLog(QString("CHAT - [2] batch %1 line %2").arg(batch).arg(i));
+        QTest::qWait(frmLog::kRefreshMs / 4);
     }
     ASSERT_TRUE(WaitFor([&] { return log.txtLog->toPlainText() == Shown(model); }));
-    EXPECT_LE(reads - readsAfterShow, 3);
+    EXPECT_LE(model.size(), LogModel::kMaxChars);
+    EXPECT_TRUE(log.txtLog->toPlainText().startsWith('['));
+
+    for (int i = 0; i < 5000; ++i)
+        model.AddLog(QString("CHAT - [3] burst %1").arg(i));
+    ASSERT_TRUE(WaitFor([&] { return log.txtLog->toPlainText() == Shown(model); }));
 }
 
 TEST(frmLog, TextBoxFillsTheClientArea) {
-    frmLog log([] { return QString(); });
+    LogModel model;
+    frmLog log(model);
     log.show();
     log.resize(500, 300);
     ASSERT_TRUE(WaitFor([&] { return log.txtLog->size() == log.centralWidget()->size(); }));

@@ -1,0 +1,29 @@
+// ZindleChatServer: the main window, or the console server when asked for one.
+// The console road needs no display, so it is taken before any QApplication exists.
+#include "server/core/ServerCore.h"
+#include "server/headless/Headless.h"
+#include "server/ui/frmMain.h"
+
+#include <QApplication>
+#include <cstring>
+
+namespace {
+bool WantsConsole(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        for (const char* option : {"--headless", "--help", "--version"})
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+    return false;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (WantsConsole(argc, argv))
+        return RunHeadless(argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("ZindleChatServer");
+    server::ServerCore core;
+    server::frmMain window(core);
+    window.show();
+    return QApplication::exec();
+}
