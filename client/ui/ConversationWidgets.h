@@ -1,0 +1,26 @@
+#pragma once
+// Pieces the main window and the private windows share: the transcript box and
+// input line as both build them, their colours, and the rule that typing into a
+// transcript goes to the input line.
+#include <QtGlobal>
+
+class QKeyEvent;
+class QLineEdit;
+class QTextEdit;
+class QWidget;
+
+namespace client {
+
+// Read-only rich text, Courier 9.75 pt.
+QTextEdit* NewTranscriptBox(QWidget* parent);
+// One line of at most 255 characters, Courier, single-byte text only.
+QLineEdit* NewInputLine(QWidget* parent);
+// Background and text colour of a box (colour integers r + 256 g + 65536 b).
+void SetBoxColors(QWidget* box, qint64 background, qint64 text);
+
+// A character typed while the transcript has the focus: the input line takes the
+// focus and the character, replacing its selection. True when the key was such
+// a character.
+bool MoveTypingToInput(const QKeyEvent* event, QLineEdit* input);
+
+} // namespace client

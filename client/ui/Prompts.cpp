@@ -1,0 +1,24 @@
+#include "client/ui/Prompts.h"
+
+#include "about/frmAbout.h"
+#include <QApplication>
+#include <QColorDialog>
+
+namespace client {
+
+Prompts DefaultPrompts() {
+    Prompts p;
+    p.notify = [](QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text) {
+        QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+        box.exec();
+    };
+    p.pickColor = [](QWidget* parent, const QColor& preset) {
+        const QColor chosen = QColorDialog::getColor(preset, parent);
+        return chosen.isValid() ? chosen : preset;
+    };
+    p.showAbout = [](QWidget* parent, const QString& versionText) { about::ShowAbout(parent, versionText); };
+    p.endProgram = [] { QApplication::quit(); };
+    return p;
+}
+
+} // namespace client
