@@ -1,0 +1,106 @@
+#pragma once
+// The receiving side of one file offer, without widgets: it connects to the
+// sender, answers for the user, pulls the file chunk by chunk into a
+// PartialFile and reports status, progress and rate for the window to show.
+#include "ChunkStreamReader.h"
+#include "PartialFile.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+namespace net {
+class Winsock;
+}
+
+namespace client {
+
+class FileReceiver : public QObject {
+    Q_OBJECT
+public:
+    enum class State {
+        Asking,            // connected or connecting; the user has not answered
+        WaitingForSize,    // "ACPT" sent
+        Receiving,         // size known, chunks flow
+        Done,              // the whole file is saved
+        Refused,           // the user said no
+        Cancelled,         // own cancel
+        CancelledBySender, // "FILETRANSFERSTOP"
+        Broken,            // the connection closed before the end
+        Failed,            // the file could not be written, or the sender spoke nonsense
+    };
+    Q_ENUM(State)
+
+    explicit FileReceiver(QObject* parent = nullptr);
+    ~FileReceiver() override;
+
+    // Connects to the offering client.
+    void Start(const QString& host, quint16 port);
+
+    // The user accepted: save to `targetPath`; mayReplace when the user agreed
+    // to overwrite a file already there. While the connection is still being
+    // made the answer leaves as soon as it stands.
+    void Accept(const QString& targetPath, bool mayReplace);
+    void Refuse();
+    void Cancel();
+
+    State state() const { return m_state; }
+    bool Finished() const; // a later close of the connection is no error
+    bool FileOpen() const { return m_file && m_file->isOpen(); }
+    bool connectionOpen() const; // the sender has not closed yet
+    QString targetPath() const { return m_targetPath; }
+
+    QString status() const { return m_status; }
+    int progress() const { return m_progress; }
+    qint64 FileSize() const { return m_fileSize; }
+    qint64 BytesReceived() const { return m_bytesReceived; }
+    QString SpeedText() const { return m_speedText; }
+    QTimer* Speedometer() { return &m_speedometer; }
+
+signals:
+    void StateChanged(client::FileReceiver::State state);
+    void StatusChanged(const QString& text);
+    void ProgressChanged(int percent);
+
+private:
+    void Winsock1_Connect();
+    void Winsock1_DataArrival();
+    void Winsock1_Close();
+    void Speedometer_Timer();
+
+    void onSize(qint64 size);
+    bool onData(QByteArrayView data);
+    void onEndFile();
+    void onSenderStop();
+    void fail(const QString& status);
+
+    void setState(State state);
+    void setStatus(const QString& text);
+    void setProgress(int percent);
+    void send(const QByteArray& word);
+    void sendAndClose(const QByteArray& word);
+    void closeSocket();
+    void dropFile();
+
+    net::Winsock* m_socket = nullptr;
+    QTimer m_speedometer;
+    ChunkStreamReader m_reader;
+    std::unique_ptr<PartialFile> m_file;
+
+    State m_state = State::Asking;
+    bool m_connected = false;
+    bool m_acceptPending = false; // "ACPT" waits for the connection
+    bool m_mayReplace = false;
+    QString m_targetPath;
+    qint64 m_fileSize = 0;
+    qint64 m_bytesReceived = 0;
+    int m_chunkCounter = 0;
+    qint64 m_seconds = 0;
+    QString m_speedText;
+
+    QString m_status;
+    int m_progress = 0;
+};
+
+} // namespace client
