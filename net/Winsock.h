@@ -9,6 +9,10 @@
 //   Close()                       the PEER closed the connection; closing from our
 //                                 side with close() raises nothing
 //
+// DataArrival is never raised inside itself: bytes that arrive while a handler
+// lets events run are announced once it returns, and a peer close noticed
+// meanwhile follows them.
+//
 // A request id is the descriptor of the pending connection. Whoever receives
 // ConnectionRequest either accepts it (on any object, the listener itself
 // included after its close()) or refuses it; one left alone is refused when
@@ -56,7 +60,8 @@ public:
     QByteArray getData();
     qint64 bytesAvailable() const;
 
-    // Closes the connection or stops listening. Raises no Close().
+    // Closes the connection or stops listening. Raises no Close(). Bytes already
+    // written still leave before the connection ends.
     void close();
 
     State state() const;
@@ -86,7 +91,8 @@ private:
 };
 
 // One pass of the event loop from inside a handler. Anything may have happened
-// when it returns: callers re-check the state they depend on.
+// when it returns: callers re-check the state they depend on. Objects handed to
+// deleteLater() are not destroyed by it; deeply nested passes do nothing.
 void DoEvents();
 
 } // namespace net

@@ -2,6 +2,7 @@
 // two ways of accepting a request.
 #include "LoopbackPair.h"
 
+#include <QHostInfo>
 #include <QTcpServer>
 #include <gtest/gtest.h>
 
@@ -262,4 +263,17 @@ TEST(Winsock, DoEventsRunsPendingWork) {
         QCoreApplication::instance(), [&] { ran = true; }, Qt::QueuedConnection);
     net::DoEvents();
     EXPECT_TRUE(ran);
+}
+
+// The name arrives later from a background lookup; it is never the address itself.
+TEST(Winsock, RemoteHostIsFilledInByTheBackgroundLookup) {
+    const QHostInfo reference = QHostInfo::fromName(QStringLiteral("127.0.0.1"));
+    const QString expected = reference.error() == QHostInfo::NoError && reference.hostName() != "127.0.0.1"
+                                 ? reference.hostName()
+                                 : QString();
+    LoopbackPair pair;
+    ASSERT_TRUE(pair.open());
+    EXPECT_TRUE(waitUntil([&] { return pair.server->remoteHost() == expected; }));
+    EXPECT_TRUE(waitUntil([&] { return pair.client.remoteHost() == expected; }));
+    EXPECT_EQ(Winsock().remoteHost(), "");
 }
