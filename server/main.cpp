@@ -22,6 +22,9 @@ int main(int argc, char** argv) {
         return RunHeadless(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName("ZindleChatServer");
+    // The program ends when the main window agrees to close, not when the last
+    // window disappears (hiding to the notification area hides them all).
+    QApplication::setQuitOnLastWindowClosed(false);
     server::ServerCore core;
     server::frmMain window(core);
     window.show();

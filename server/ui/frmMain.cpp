@@ -286,9 +286,12 @@ int frmMain::OuterWidthTwips() const {
     return ui::PixelsToTwips(frameGeometry().width(), this);
 }
 
+// The width is fixed (the window manager then offers only the height to the
+// user); the decoration is measured each time, since it is known only once shown.
 void frmMain::SetOuterWidthTwips(int twips) {
-    const int decoration = frameGeometry().width() - width();
-    resize(ui::TwipsToPixels(twips, this) - decoration, height());
+    const int client = ui::TwipsToPixels(twips, this) - (frameGeometry().width() - width());
+    if (width() != client || minimumWidth() != client || maximumWidth() != client)
+        setFixedWidth(client);
 }
 
 void frmMain::PlaceVersionArea() {
@@ -308,10 +311,7 @@ void frmMain::Form_Resize() {
     }
     if (isMaximized() || isFullScreen())
         return;
-    const int target = core.Listening() ? kRunningWidthTwips : kStoppedWidthTwips;
-    const int decoration = frameGeometry().width() - width();
-    if (frameGeometry().width() != ui::TwipsToPixels(target, this))
-        resize(ui::TwipsToPixels(target, this) - decoration, height());
+    SetOuterWidthTwips(core.Listening() ? kRunningWidthTwips : kStoppedWidthTwips);
     PlaceVersionArea();
 }
 
