@@ -1,1 +1,222 @@
+// The transcript writer: colour runs of the line layouts, the 20,000-character
+// cut (exact edges, long lines, colours kept), and the document staying in step
+// with the plain text it stands for.
+#include "client/core/TranscriptWriter.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
 #include <gtest/gtest.h>
+
+using client::ChatColors;
+using client::TranscriptWriter;
+
+namespace {
+
+struct ColourRun {
+    QString text;
+    qint64 color;
+    bool operator==(const ColourRun&) const = default;
+};
+
+void PrintTo(const ColourRun& r, std::ostream* os) {
+    *os << '"' << r.text.toStdString() << "\" #" << std::hex << r.color << std::dec;
+}
+
+const ChatColors kColors; // defaults
+const qint64 kGrey = kColors.Timestamp, kOrange = kColors.Nickname, kRed = kColors.LocalNickname,
+             kBlack = kColors.Text, kPurple = kColors.Action;
+const QString kStamp = QStringLiteral("[12:34:56] ");
+
+// The document as coloured runs; paragraph breaks show as "\n" and adjacent
+// pieces of one colour are joined.
+std::vector<ColourRun> Runs(const QTextDocument& doc) {
+    std::vector<ColourRun> runs;
+    auto add = [&runs](const QString& text, qint64 color) {
+        if (!runs.empty() && runs.back().color == color)
+            runs.back().text += text;
+        else
+            runs.push_back({text, color});
+    };
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            add(it.fragment().text(), client::ColorToInt(it.fragment().charFormat().foreground().color()));
+        if (block.next().isValid() && !runs.empty())
+            runs.back().text += u'\n';
+    }
+    return runs;
+}
+
+// Breaks aside, the document must hold exactly the transcript's characters.
+QString WithoutBreaks(QString text) {
+    text.remove(u'\r');
+    text.remove(u'\n');
+    text.remove(QChar::ParagraphSeparator);
+    return text;
+}
+
+class TranscriptTest : public ::testing::Test {
+protected:
+    TranscriptTest() : writer(&doc) {
+        writer.setClock([] { return QTime(12, 34, 56); });
+        writer.setLocalNickname(QStringLiteral("Jan"));
+    }
+    void expectInStep() { EXPECT_EQ(WithoutBreaks(doc.toPlainText()), WithoutBreaks(writer.plainText())); }
+    QTextDocument doc;
+    TranscriptWriter writer;
+};
+
+TEST_F(TranscriptTest, LineLayoutsGetTheirColours) {
+    writer.AddOutput(QStringLiteral("Jan> hallo\r\n"));
+    writer.AddOutput(QStringLiteral("jan> hallo\r\n")); // case counts
+    writer.AddOutput(QStringLiteral("* Jan zegt a> b\r\n"));
+    writer.AddOutput(QStringLiteral("* Piet zwaait\r\n"));
+    writer.AddOutput(QStringLiteral("Private message niet aangekomen"));
+    writer.AddOutput(QStringLiteral("**WACHTWOORD FOUT**\r\n"));
+    writer.AddOutput(QStringLiteral("zonder tijd\r\n"), true);
+
+    const std::vector<ColourRun> expected = {
+        {kStamp, kGrey},
+        {"Jan>", kRed},
+        {" hallo\n", kBlack},
+        {kStamp, kGrey},
+        {"jan>", kOrange},
+        {" hallo\n", kBlack},
+        {kStamp, kGrey},
+        {"* Jan zegt a>", kOrange},
+        {" b\n", kBlack},
+        {kStamp, kGrey},
+        {"* Piet zwaait\n", kPurple},
+        {kStamp, kGrey},
+        // no line ending: the next timestamp follows on the same line
+        {"Private message niet aangekomen", kBlack},
+        {kStamp, kGrey},
+        {"**WACHTWOORD FOUT**\n", kPurple},
+        {"zonder tijd\n", kBlack},
+    };
+    EXPECT_EQ(Runs(doc), expected);
+    EXPECT_EQ(writer.plainText().left(24), QStringLiteral("[12:34:56] Jan> hallo\r\n["));
+}
+
+TEST_F(TranscriptTest, ColoursAreReadPerLineAndOldLinesKeepTheirs) {
+    ChatColors colors;
+    QString nickname = QStringLiteral("Jan");
+    writer.setColorsSource([&colors] { return colors; });
+    writer.setLocalNicknameSource([&nickname] { return nickname; });
+    writer.AddOutput(QStringLiteral("Piet> a\r\n"), true);
+    colors.Nickname = 0x123456;
+    nickname = QStringLiteral("Piet"); // a later session under another name
+    writer.AddOutput(QStringLiteral("Piet> b\r\n"), true);
+    writer.AddOutput(QStringLiteral("Kees> c\r\n"), true);
+    const std::vector<ColourRun> expected = {{"Piet>", kOrange}, {" a\n", kBlack},    {"Piet>", kRed},
+                                             {" b\n", kBlack},   {"Kees>", 0x123456}, {" c\n", kBlack}};
+    EXPECT_EQ(Runs(doc), expected);
+}
+
+TEST_F(TranscriptTest, MessageOfTheDayIsOneBlock) {
+    writer.AddOutput(QStringLiteral("Message of the Day:\r\n---\r\nWelkom\r\n---\r\n"));
+    const std::vector<ColourRun> expected = {{kStamp, kGrey},
+                                             {"Message of the Day:\n---\nWelkom\n---\n", kBlack}};
+    EXPECT_EQ(Runs(doc), expected);
+}
+
+TEST_F(TranscriptTest, CutsOnlyPastTwentyThousandAndThenWholeLines) {
+    const QString line = QString(98, u'x') + QStringLiteral("\r\n"); // 100 characters
+    for (int i = 0; i < 200; ++i)
+        writer.AddOutput(line, true);
+    ASSERT_EQ(writer.length(), 20000);
+    EXPECT_EQ(doc.blockCount(), 201); // nothing cut at exactly the limit
+
+    writer.AddOutput(QStringLiteral("y"), true); // 20,001: the first line goes
+    EXPECT_EQ(writer.length(), 19901);
+    EXPECT_TRUE(writer.plainText().startsWith(line));
+    EXPECT_TRUE(writer.plainText().endsWith(u'y'));
+    EXPECT_EQ(doc.blockCount(), 200);
+    expectInStep();
+}
+
+TEST_F(TranscriptTest, TheSearchStartsAtLengthMinusTwentyThousand) {
+    // First line "ab\r\n": its CR LF is found when the search starts at its CR
+    // (length 20,003: position 3 counted from 1) but not one character later.
+    const QString filler = QString(98, u'x') + QStringLiteral("\r\n");
+    for (int extra : {99, 100}) {
+        SCOPED_TRACE(extra);
+        QTextDocument d;
+        TranscriptWriter w(&d);
+        w.AddOutput(QStringLiteral("ab\r\n"), true);
+        for (int i = 0; i < 199; ++i)
+            w.AddOutput(filler, true);
+        w.AddOutput(QString(extra, u'z'), true); // 4 + 19,900 + extra
+        if (extra == 99) {
+            EXPECT_EQ(w.length(), 20003 - 4);
+            EXPECT_TRUE(w.plainText().startsWith(filler));
+            EXPECT_EQ(d.blockCount(), 200);
+        } else {
+            EXPECT_EQ(w.length(), 20004 - 4 - 100); // the next CR LF ends the cut
+            EXPECT_EQ(d.blockCount(), 199);
+        }
+        EXPECT_EQ(WithoutBreaks(d.toPlainText()), WithoutBreaks(w.plainText()));
+    }
+}
+
+TEST_F(TranscriptTest, ALineLongerThanTheWindowLosesOneCharacterPerAppend) {
+    writer.AddOutput(QStringLiteral("a") + QString(24999, u'z'), true);
+    EXPECT_EQ(writer.length(), 24999);
+    EXPECT_TRUE(writer.plainText().startsWith(u'z'));
+    writer.AddOutput(QStringLiteral("!"), true);
+    EXPECT_EQ(writer.length(), 24999);
+    EXPECT_TRUE(writer.plainText().endsWith(u'!'));
+    expectInStep();
+}
+
+TEST_F(TranscriptTest, LinesThatRemainAfterACutKeepTheirColours) {
+    for (int i = 0; i < 400; ++i)
+        writer.AddOutput(QStringLiteral("Piet> ") + QString(80, u'p') + QStringLiteral("\r\n"));
+    writer.AddOutput(QStringLiteral("* Klaas komt binnen\r\n"));
+    writer.AddOutput(QStringLiteral("Jan> hoi\r\n"));
+    ASSERT_LE(writer.length(), 20000);
+    const std::vector<ColourRun> runs = Runs(doc);
+    ASSERT_GE(runs.size(), 7u);
+    // The transcript starts with a whole line, coloured as it was written.
+    EXPECT_EQ(runs[0], (ColourRun{kStamp, kGrey}));
+    EXPECT_EQ(runs[1], (ColourRun{"Piet>", kOrange}));
+    const std::vector<ColourRun> tail(runs.end() - 5, runs.end());
+    const std::vector<ColourRun> expectedTail = {
+        {"* Klaas komt binnen\n", kPurple}, {kStamp, kGrey}, {"Jan>", kRed}, {" hoi\n", kBlack}};
+    EXPECT_EQ(std::vector<ColourRun>(tail.begin() + 1, tail.end()), expectedTail);
+    expectInStep();
+}
+
+TEST_F(TranscriptTest, DocumentStaysInStepWithBreaksOfEveryKind) {
+    // CR LF inside one piece becomes one break in the document, a CR at the end of
+    // one line and an LF at the start of the next two: cuts must count both right.
+    writer.setLimit(60);
+    const QString pieces[] = {QStringLiteral("a\r\nb"),  QStringLiteral("\r"),
+                              QStringLiteral("\n"),      QStringLiteral("Jan> x\r\n\r\n"),
+                              QStringLiteral("c\rd\ne"), QStringLiteral("* f\r\n"),
+                              QStringLiteral("\r\n"),    QStringLiteral("ghijklmnopqrstuvwxyz")};
+    unsigned seed = 12345;
+    for (int i = 0; i < 3000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        writer.AddOutput(pieces[(seed >> 16) % 8], (seed >> 8) % 2 == 0);
+        ASSERT_EQ(WithoutBreaks(doc.toPlainText()), WithoutBreaks(writer.plainText())) << "after " << i;
+    }
+}
+
+TEST_F(TranscriptTest, CuttingTheCrOfAJoinedLineEndTakesItsLfAlong) {
+    writer.setLimit(10);
+    writer.AddOutput(QStringLiteral("\r\n") + QString(20, u'a'), true); // no CR LF in the window
+    EXPECT_EQ(writer.plainText(), QString(20, u'a'));
+    EXPECT_EQ(doc.toPlainText(), QString(20, u'a'));
+}
+
+TEST_F(TranscriptTest, ClearEmptiesEverything) {
+    writer.AddOutput(QStringLiteral("Jan> hoi\r\n"));
+    writer.clear();
+    EXPECT_EQ(writer.length(), 0);
+    EXPECT_TRUE(doc.isEmpty());
+    writer.AddOutput(QStringLiteral("* weer\r\n"), true);
+    EXPECT_EQ(Runs(doc), (std::vector<ColourRun>{{"* weer\n", kPurple}}));
+    EXPECT_FALSE(doc.isUndoAvailable());
+}
+
+} // namespace
