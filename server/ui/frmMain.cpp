@@ -138,33 +138,33 @@ void frmMain::CreateControls() {
 
 void frmMain::CreateUserArea() {
     QWidget* client = centralWidget();
-    const int left = kStoppedWidthTwips + 30, top = 60, width = 3300, height = 5880;
+    const int left = kStoppedWidthTwips + 30, top = 60, width = 3300, height = 4740;
 
     frGebruikersLijst = Named(new QGroupBox("Gebruikers", client), "frGebruikersLijst");
     Place(frGebruikersLijst, left, top, width, height);
     lstGebruikers = Named(new QListWidget(frGebruikersLijst), "lstGebruikers");
-    Place(lstGebruikers, 120, 300, 3060, 3780);
+    Place(lstGebruikers, 120, 300, 3060, 2760);
     cmdKick = Named(new QPushButton("Kick", frGebruikersLijst), "cmdKick");
-    Place(cmdKick, 120, 4200, 1470, 375);
+    Place(cmdKick, 120, 3180, 1470, 375);
     cmdBan = Named(new QPushButton("Ban", frGebruikersLijst), "cmdBan");
-    Place(cmdBan, 1710, 4200, 1470, 375);
+    Place(cmdBan, 1710, 3180, 1470, 375);
     cmdInfo = Named(new QPushButton("Info", frGebruikersLijst), "cmdInfo");
-    Place(cmdInfo, 120, 4680, 1470, 375);
+    Place(cmdInfo, 120, 3660, 1470, 375);
     cmdCopyIP = Named(new QPushButton("IP Kopieren", frGebruikersLijst), "cmdCopyIP");
-    Place(cmdCopyIP, 1710, 4680, 1470, 375);
+    Place(cmdCopyIP, 1710, 3660, 1470, 375);
     cmdBanList = Named(new QPushButton("Banlijst", frGebruikersLijst), "cmdBanList");
-    Place(cmdBanList, 120, 5160, 3060, 375);
+    Place(cmdBanList, 120, 4140, 3060, 375);
 
     frBanlijst = Named(new QGroupBox("Gebruikers > Banlijst", client), "frBanlijst");
     Place(frBanlijst, left, top, width, height);
     lstBanlist = Named(new QListWidget(frBanlijst), "lstBanlist");
-    Place(lstBanlist, 120, 300, 3060, 3780);
+    Place(lstBanlist, 120, 300, 3060, 2760);
     cmdBanWis = Named(new QPushButton("Ban wissen", frBanlijst), "cmdBanWis");
-    Place(cmdBanWis, 120, 4200, 1470, 375);
+    Place(cmdBanWis, 120, 3180, 1470, 375);
     cmdBanEmpty = Named(new QPushButton("Lijst legen", frBanlijst), "cmdBanEmpty");
-    Place(cmdBanEmpty, 1710, 4200, 1470, 375);
+    Place(cmdBanEmpty, 1710, 3180, 1470, 375);
     cmdCloseBanList = Named(new QPushButton("Sluiten", frBanlijst), "cmdCloseBanList");
-    Place(cmdCloseBanList, 120, 4680, 3060, 375);
+    Place(cmdCloseBanList, 120, 3660, 3060, 375);
 
     // The two frames share one place; the user list starts in front.
     frBanlijst->hide();
