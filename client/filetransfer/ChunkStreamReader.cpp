@@ -54,27 +54,24 @@ bool ChunkStreamReader::closedAfterSenderStop() const {
     return m_phase == Phase::ChunkStart && m_held == kSenderStop;
 }
 
-// The phases whose words are short are read one byte at a time.
-void ChunkStreamReader::readByte(char c, std::vector<Event>& out) {
+// The phases whose words are short are read one byte at a time. False when the
+// byte was not taken because it begins the next phase.
+bool ChunkStreamReader::readByte(char c, std::vector<Event>& out) {
     switch (m_phase) {
     case Phase::WaitSize: {
         // "FILE" + digits, or the sender's cancel, which starts the same way.
         const qsizetype k = m_held.size();
         const bool inDigits = k > kSizePrefix.size() && IsDigit(m_held.at(kSizePrefix.size()));
-        if (inDigits) {
-            if (IsDigit(c)) {
-                if (k - kSizePrefix.size() >= kMaxSizeDigits)
-                    return fail(out);
-                m_held.append(c);
-                return;
-            }
-            // The size ended where something else begins.
-            takeSize(out);
-            return readByte(c, out);
+        if (inDigits && !IsDigit(c)) {
+            takeSize(out); // the size ended where something else begins
+            return false;
         }
-        if (k == kSizePrefix.size() && IsDigit(c)) {
-            m_held.append(c);
-            return;
+        if (inDigits || (k == kSizePrefix.size() && IsDigit(c))) {
+            if (k - kSizePrefix.size() >= kMaxSizeDigits)
+                fail(out);
+            else
+                m_held.append(c);
+            return true;
         }
         if (k < kSenderStop.size() && kSenderStop.at(k) == c) {
             m_held.append(c);
@@ -82,19 +79,20 @@ void ChunkStreamReader::readByte(char c, std::vector<Event>& out) {
                 m_phase = Phase::Ended;
                 out.push_back({Kind::SenderStop, 0, {}});
             }
-            return;
+            return true;
         }
-        return fail(out);
+        fail(out);
+        return true;
     }
     case Phase::Marker:
-        if (kChunkEnd.at(m_markerMatched) != c)
-            return fail(out);
-        if (++m_markerMatched == kChunkEnd.size()) {
+        if (kChunkEnd.at(m_markerMatched) != c) {
+            fail(out);
+        } else if (++m_markerMatched == kChunkEnd.size()) {
             out.push_back({Kind::ChunkEnd, 0, {}});
             afterChunk();
         }
-        return;
-    case Phase::EndPosition: {
+        return true;
+    case Phase::EndPosition:
         m_held.append(c);
         if (m_held == kEndFile) {
             m_phase = Phase::Ended;
@@ -105,10 +103,9 @@ void ChunkStreamReader::readByte(char c, std::vector<Event>& out) {
         } else if (!kEndFile.startsWith(m_held) && !kSenderStop.startsWith(m_held)) {
             fail(out);
         }
-        return;
-    }
+        return true;
     default:
-        return;
+        return true;
     }
 }
 
@@ -159,7 +156,8 @@ void ChunkStreamReader::feed(QByteArrayView block, std::vector<Event>& out) {
         case Phase::WaitSize:
         case Phase::Marker:
         case Phase::EndPosition:
-            readByte(block.at(i++), out);
+            if (readByte(block.at(i), out))
+                ++i;
             continue;
         }
     }

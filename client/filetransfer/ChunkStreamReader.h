@@ -37,7 +37,7 @@ private:
     void afterChunk();
     void fail(std::vector<Event>& out);
     void takeSize(std::vector<Event>& out);
-    void readByte(char c, std::vector<Event>& out);
+    bool readByte(char c, std::vector<Event>& out);
 
     Phase m_phase = Phase::WaitSize;
     QByteArray m_held;                  // size message, a possible cancel, or an end word being matched

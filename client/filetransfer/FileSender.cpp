@@ -81,14 +81,13 @@ void FileSender::Cancel() {
         return;
     m_timeOut.stop();
     m_speedometer.stop();
-    closeFile();
-    // The state changes first: the goodbye below lets other events run.
-    setState(m_accepted ? State::Cancelled : State::Idle);
-    setStatus(QStringLiteral("Verbinding geannuleerd"));
-    if (was != State::Offering && m_socket->state() == net::Winsock::State::Connected)
-        SendThenClose(*m_socket, kSenderStop);
+    if (was != State::Offering)
+        SendThenClose(*m_socket, kSenderStop); // says nothing when the peer is already gone
     else
         m_socket->close();
+    closeFile();
+    setState(m_accepted ? State::Cancelled : State::Idle);
+    setStatus(QStringLiteral("Verbinding geannuleerd"));
 }
 
 void FileSender::Winsock1_ConnectionRequest(qintptr requestID) {

@@ -1,5 +1,6 @@
 #pragma once
-// A last word before closing: written, given a moment to leave, then the socket closes.
+// A last word before closing. The socket object keeps a connection closed from
+// our side alive until what was written has left, so the word is not lost.
 #include <QByteArray>
 
 namespace net {
@@ -8,8 +9,6 @@ class Winsock;
 
 namespace client {
 
-// Waits at most `limitMs` for the bytes to leave, running pending events
-// meanwhile: callers must set their state first and re-check what they own after.
-void SendThenClose(net::Winsock& socket, const QByteArray& word, int limitMs = 1000);
+void SendThenClose(net::Winsock& socket, const QByteArray& word);
 
 } // namespace client

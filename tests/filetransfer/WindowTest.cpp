@@ -1,0 +1,2 @@
+// Window tests of the file transfer follow.
+#include <gtest/gtest.h>
