@@ -1,0 +1,65 @@
+// The console server's command line and its console commands, without a process.
+#include "server/headless/HeadlessOptions.h"
+#include "server/core/ServerCore.h"
+#include "server/headless/ConsoleCommands.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using server::ParseHeadlessOptions;
+
+TEST(HeadlessOptionsTest, FlagsAndValues) {
+    const auto o = ParseHeadlessOptions({"--headless", "--port", "4000", "--password=", "--name", "Kamer #1",
+                                         "--motd", "a\\nb\\\\n", "--no-duplicate-ip", "--chat-log", "off"});
+    ASSERT_TRUE(o.error.isEmpty()) << o.error.toStdString();
+    EXPECT_EQ(o.port, QString("4000"));
+    EXPECT_EQ(o.password, QString(""));
+    EXPECT_EQ(o.name, QString("Kamer #1"));
+    EXPECT_EQ(o.motd, QString("a\r\nb\\n"));
+    EXPECT_TRUE(o.noDuplicateIp);
+    EXPECT_EQ(o.chatLog, false);
+    const auto defaults = ParseHeadlessOptions({"--headless"});
+    EXPECT_FALSE(defaults.port || defaults.password || defaults.chatLog);
+}
+
+TEST(HeadlessOptionsTest, MistakesAreReported) {
+    for (const QStringList& bad : std::vector<QStringList>{{"--port", "abc"},
+                                                           {"--port", "0"},
+                                                           {"--port", "65536"},
+                                                           {"--port", "-5"},
+                                                           {"--port"},
+                                                           {"--chat-log", "misschien"},
+                                                           {"--onbekend"},
+                                                           {"--headless=ja"}})
+        EXPECT_FALSE(ParseHeadlessOptions(bad).error.isEmpty()) << bad.join(' ').toStdString();
+    EXPECT_TRUE(server::ValidPort("65535"));
+    EXPECT_FALSE(server::ValidPort("+80"));
+}
+
+TEST(HeadlessOptionsTest, ConsoleCommandsWithoutConnections) {
+    server::ServerCore core;
+    server::ConsoleCommands console(core, "0");
+    QString out, err;
+    using R = server::ConsoleCommands::Result;
+    EXPECT_EQ(console.Execute("bans", out, err), R::Continue);
+    EXPECT_EQ(out, "0 adres(sen) op de banlijst\n");
+    core.AddBan("10.0.0.9");
+    out.clear();
+    console.Execute("unban 10.0.0.9", out, err);
+    EXPECT_TRUE(core.BanList().isEmpty());
+    EXPECT_TRUE(err.isEmpty());
+    for (const char* bad : {"kick", "kick 7", "info abc", "ban 40000", "unban", "start", "gibberish"}) {
+        err.clear();
+        console.Execute(bad, out, err);
+        EXPECT_TRUE(err.endsWith('\n') && err.count('\n') == 1) << bad << ": " << err.toStdString();
+    }
+    EXPECT_FALSE(core.Listening()) << "port 0 is refused";
+    console.Execute("name  Zaal 2 ", out, err); // text as typed after one blank
+    EXPECT_EQ(core.ServerNaam(), " Zaal 2 ");
+    console.Execute("motd een\\ntwee", out, err);
+    EXPECT_EQ(core.MOTD(), "een\r\ntwee");
+    EXPECT_EQ(console.Execute("quit", out, err), R::Quit);
+}
+
+} // namespace
