@@ -12,14 +12,14 @@ void AppendNumber(std::string& out, std::uint64_t value) {
     out.append(digits, end);
 }
 
-// Reads decimal digits at the front of text up to the stop character.
-std::optional<std::uint64_t> TakeNumber(std::string_view& text, char stop) {
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end == text.data() || end == text.data() + text.size() || *end != stop)
-        return std::nullopt;
-    text.remove_prefix(static_cast<std::size_t>(end - text.data()) + 1);
-    return value;
+// Reads up to 20 decimal digits at p; false when there are none. This runs for
+// every line every client receives, so it is written out by hand.
+bool TakeDigits(const char*& p, const char* end, std::uint64_t& value) {
+    const char* const first = p;
+    value = 0;
+    while (p < end && p - first < 20 && static_cast<unsigned char>(*p - '0') < 10)
+        value = value * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    return p != first;
 }
 
 } // namespace
@@ -47,29 +47,20 @@ void AppendChatLine(std::string& out, const LineStamp& stamp, std::string_view f
 }
 
 std::optional<LineStamp> ParseChatLine(std::string_view line) {
-    if (line.empty() || line.front() != 'b')
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    std::uint64_t sender = 0, seq = 0, sent = 0;
+    if (p == end || *p++ != 'b' || !TakeDigits(p, end, sender) || sender > UINT32_MAX)
         return std::nullopt;
-    line.remove_prefix(1);
-    LineStamp stamp;
-    const auto sender = TakeNumber(line, '>');
-    if (!sender || *sender > UINT32_MAX || line.substr(0, 3) != " m ")
+    if (end - p < 4 || p[0] != '>' || p[1] != ' ' || p[2] != 'm' || p[3] != ' ')
         return std::nullopt;
-    line.remove_prefix(3);
-    const auto seq = TakeNumber(line, ' ');
-    if (!seq)
+    p += 4;
+    if (!TakeDigits(p, end, seq) || p == end || *p++ != ' ' || !TakeDigits(p, end, sent))
         return std::nullopt;
-    std::uint64_t sent = 0;
-    const auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), sent);
-    if (error != std::errc() || end == line.data())
+    // What follows is the filler (after a space) and the escaped CR LF.
+    if (end - p < 4 || std::string_view(end - 4, 4) != "\\r\\n" || (end - p > 4 && *p != ' '))
         return std::nullopt;
-    const std::string_view tail(end, static_cast<std::size_t>(line.data() + line.size() - end));
-    if (tail.size() < 4 || tail.substr(tail.size() - 4) != "\\r\\n" ||
-        (tail.size() > 4 && tail.front() != ' '))
-        return std::nullopt;
-    stamp.sender = static_cast<std::uint32_t>(*sender);
-    stamp.seq = *seq;
-    stamp.sentNs = sent;
-    return stamp;
+    return LineStamp{static_cast<std::uint32_t>(sender), seq, sent};
 }
 
 } // namespace loadgen
