@@ -19,6 +19,8 @@ inline bool WaitFor(const std::function<bool()>& done, int limitMs = 5000) {
         if (t.elapsed() > limitMs)
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        // Windows closed with WA_DeleteOnClose go now: no event loop runs here to delete them.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QThread::usleep(200);
     }
     return true;
