@@ -7,7 +7,7 @@
 
 using namespace client::filetransfer;
 
-TEST(FileNames, HostileOfferedNamesNeverLeaveTheChosenFolder) {
+TEST(FileTransferNames, HostileOfferedNamesNeverLeaveTheChosenFolder) {
     EXPECT_EQ(SafeFileName("report.pdf"), "report.pdf");
     EXPECT_EQ(SafeFileName("C:\\Users\\x\\report.pdf"), "report.pdf");
     EXPECT_EQ(SafeFileName("../../etc/passwd"), "passwd");
@@ -19,7 +19,7 @@ TEST(FileNames, HostileOfferedNamesNeverLeaveTheChosenFolder) {
     EXPECT_EQ(DisplayFileName("x/evil\r\nname"), "evil??name");
 }
 
-TEST(FileNames, TheOfferCarriesTheBareNameAndSurvivesTheServersUnpacking) {
+TEST(FileTransferNames, TheOfferCarriesTheBareNameAndSurvivesTheServersUnpacking) {
     EXPECT_EQ(BareFileName("/home/me/photo.jpg"), "photo.jpg");
     EXPECT_EQ(BareFileName("photo.jpg"), "photo.jpg");
     EXPECT_EQ(BuildOfferRequest(7, "photo.jpg", 40123), "FILE7#photo.jpg#40123");
@@ -27,7 +27,7 @@ TEST(FileNames, TheOfferCarriesTheBareNameAndSurvivesTheServersUnpacking) {
     EXPECT_EQ(BuildOfferRequest(3, "a#b.txt", 5), "FILE3#a\\#b.txt#5");
 }
 
-TEST(FileChecks, OnlyExistingFilesUpToTheSizeLimitCanBeOffered) {
+TEST(FileTransferChecks, OnlyExistingFilesUpToTheSizeLimitCanBeOffered) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString small = dir.filePath("small.bin"), huge = dir.filePath("huge.bin");
@@ -48,7 +48,7 @@ TEST(FileChecks, OnlyExistingFilesUpToTheSizeLimitCanBeOffered) {
     EXPECT_EQ(CheckFileToSend(huge), SendCheck::TooLarge);
 }
 
-TEST(Figures, RateUnitsSwitchAbove1024AndEmptyFilesAreDone) {
+TEST(FileTransferFigures, RateUnitsSwitchAbove1024AndEmptyFilesAreDone) {
     EXPECT_EQ(SpeedText(1024, 1), "1024B/s");
     EXPECT_EQ(SpeedText(1025, 1), "1KB/s");
     EXPECT_EQ(SpeedText(3 * 1024 * 1024, 3), "1024KB/s");

@@ -17,7 +17,7 @@ using RS = FileReceiver::State;
 
 namespace {
 
-class Transfer : public ::testing::Test {
+class FileTransfer : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(src.isValid() && dst.isValid());
@@ -64,7 +64,7 @@ QByteArray WithKeywords(qsizetype size) {
 
 } // namespace
 
-TEST_F(Transfer, EverySizeArrivesIdentical) {
+TEST_F(FileTransfer, EverySizeArrivesIdentical) {
     const std::vector<QByteArray> files = {QByteArray(),
                                            QByteArray("z"),
                                            RandomBytes(kChunkSize - 1, 1),
@@ -80,8 +80,12 @@ TEST_F(Transfer, EverySizeArrivesIdentical) {
         SetUp();
         QFile::remove(target);
         Offer(content);
+        int redraws = 0;
+        QObject::connect(sender, &FileSender::ProgressChanged, [&] { ++redraws; });
         receiver->Accept(target, false);
         ASSERT_TRUE(WaitFor([&] { return sender->state() == SS::Done && !receiver->connectionOpen(); }));
+        // Every fifteenth chunk, and once more at the end.
+        EXPECT_EQ(redraws, int((content.size() + kChunkSize - 1) / kChunkSize / 15) + 1);
         EXPECT_EQ(receiver->state(), RS::Done);
         EXPECT_EQ(receiver->status(), "Overdracht voltooid");
         EXPECT_EQ(sender->status(), "Overdracht voltooid");
@@ -93,7 +97,7 @@ TEST_F(Transfer, EverySizeArrivesIdentical) {
     }
 }
 
-TEST_F(Transfer, RefusalAndTheOffersTimeOut) {
+TEST_F(FileTransfer, RefusalAndTheOffersTimeOut) {
     Offer("data");
     receiver->Refuse();
     ASSERT_TRUE(WaitFor([&] { return sender->state() == SS::Refused; }));
@@ -113,7 +117,7 @@ TEST_F(Transfer, RefusalAndTheOffersTimeOut) {
     ASSERT_TRUE(WaitFor([&] { return lonely.state() == SS::AwaitingAnswer; }));
 }
 
-TEST_F(Transfer, SenderCancelsInEveryState) {
+TEST_F(FileTransfer, SenderCancelsInEveryState) {
     // While offering: nothing was said, and nobody can connect any more.
     WriteFile(source, "abc");
     ASSERT_TRUE(sender->StartOffer(source));
@@ -155,7 +159,7 @@ TEST_F(Transfer, SenderCancelsInEveryState) {
     }
 }
 
-TEST_F(Transfer, ReceiverCancelsInEveryState) {
+TEST_F(FileTransfer, ReceiverCancelsInEveryState) {
     Offer("abc"); // before answering
     receiver->Cancel();
     EXPECT_EQ(receiver->status(), "Geannuleerd door gebruiker...");
@@ -182,7 +186,7 @@ TEST_F(Transfer, ReceiverCancelsInEveryState) {
     }
 }
 
-TEST_F(Transfer, ABrokenConnectionOrAnUnwritableTargetLeavesNothing) {
+TEST_F(FileTransfer, ABrokenConnectionOrAnUnwritableTargetLeavesNothing) {
     Offer(RandomBytes(40 * kChunkSize, 6));
     QObject::connect(receiver, &FileReceiver::ProgressChanged, sender, &QObject::deleteLater);
     receiver->Accept(target, false);
@@ -201,7 +205,7 @@ TEST_F(Transfer, ABrokenConnectionOrAnUnwritableTargetLeavesNothing) {
     ExpectNothingLeftBehind();
 }
 
-TEST_F(Transfer, AnExistingFileIsReplacedOnlyWithConsent) {
+TEST_F(FileTransfer, AnExistingFileIsReplacedOnlyWithConsent) {
     WriteFile(target, "old");
     Offer("new contents");
     receiver->Accept(target, true);

@@ -55,7 +55,7 @@ template <class T> T* Child(QWidget* w, const char* name) {
     return c;
 }
 
-class Windows : public ::testing::Test {
+class FileTransferWindows : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(src.isValid() && dst.isValid());
@@ -105,7 +105,7 @@ protected:
 
 } // namespace
 
-TEST_F(Windows, SendWindowRefusesBadPathsAndTooLargeFiles) {
+TEST_F(FileTransferWindows, SendWindowRefusesBadPathsAndTooLargeFiles) {
     EXPECT_EQ(send->windowTitle(), "Bestand sturen");
     EXPECT_TRUE(send->testAttribute(Qt::WA_DeleteOnClose));
     Button(send, "cmdSend")->click();
@@ -122,7 +122,7 @@ TEST_F(Windows, SendWindowRefusesBadPathsAndTooLargeFiles) {
     EXPECT_EQ(Button(send, "cmdSend")->text(), "Versturen");
 }
 
-TEST_F(Windows, AFileDroppedOnThePathBoxIsTaken) {
+TEST_F(FileTransferWindows, AFileDroppedOnThePathBoxIsTaken) {
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile("/tmp/first.txt"), QUrl::fromLocalFile("/tmp/second.txt")});
     auto* box = Child<QLineEdit>(send, "txtFileName");
@@ -135,7 +135,7 @@ TEST_F(Windows, AFileDroppedOnThePathBoxIsTaken) {
     EXPECT_EQ(box->text(), "/tmp/first.txt");
 }
 
-TEST_F(Windows, OfferRefusedShowsTheStateTable) {
+TEST_F(FileTransferWindows, OfferRefusedShowsTheStateTable) {
     OfferThroughWindows("abc");
     EXPECT_EQ(Status(send), "Wachten op toestemming van client");
     EXPECT_EQ(Button(send, "cmdSend")->text(), "Annuleren");
@@ -158,7 +158,7 @@ TEST_F(Windows, OfferRefusedShowsTheStateTable) {
     EXPECT_TRUE(Button(send, "cmdClose")->isEnabled());
 }
 
-TEST_F(Windows, CompleteTransferThenOpenTheFile) {
+TEST_F(FileTransferWindows, CompleteTransferThenOpenTheFile) {
     OfferThroughWindows(RandomBytes(20 * 131072 + 3, 11));
     receiveDialogs.savePath = target;
     Button(receive, "cmdYes")->click();
@@ -176,7 +176,7 @@ TEST_F(Windows, CompleteTransferThenOpenTheFile) {
     EXPECT_EQ(receiveDialogs.opened, QStringList{target});
 }
 
-TEST_F(Windows, TheOverwriteQuestionsThreeAnswers) {
+TEST_F(FileTransferWindows, TheOverwriteQuestionsThreeAnswers) {
     WriteFile(target, "old");
     OfferThroughWindows("new");
     receiveDialogs.savePath = target;
@@ -195,7 +195,7 @@ TEST_F(Windows, TheOverwriteQuestionsThreeAnswers) {
     EXPECT_EQ(Hash(target), Hash(source));
 }
 
-TEST_F(Windows, HostileOfferedNamesAndTheReceiversCancel) {
+TEST_F(FileTransferWindows, HostileOfferedNamesAndTheReceiversCancel) {
     OfferThroughWindows("abc", "../../.ssh/authorized_keys");
     EXPECT_EQ(Child<QLabel>(receive, "lblFileName")->text(), "authorized_keys");
     receive->FileName = "..";
