@@ -9,6 +9,7 @@
 #include "client/filetransfer/frmFileReceive.h"
 #include "client/filetransfer/frmFileSend.h"
 #include "client/ui/ConversationWidgets.h"
+#include "client/ui/QuietShow.h"
 #include "client/ui/frmConnect.h"
 #include "client/ui/frmMainPrivate.h"
 #include "net/Winsock.h"
@@ -347,8 +348,7 @@ frmMainPrivate* frmMain::OpenPrivateWindow(int slot, int userId, bool activate) 
     } else {
         // The user may be typing elsewhere: the window appears as a minimised,
         // flashing entry and takes nothing from them.
-        window->setAttribute(Qt::WA_ShowWithoutActivating);
-        window->showMinimized();
+        ShowMinimisedWithoutActivating(window);
     }
     window->OpenFor(userId, PrivateChats.slot(slot).Nickname);
     return window;
@@ -419,8 +419,7 @@ void frmMain::Session_FileOffer(int remoteUserId, const QString& fileName, const
     window->RemotePort = remotePort;
     window->RemoteUser = remoteUser;
     window->setWindowTitle(remoteUser + QStringLiteral(" - ") + window->windowTitle());
-    window->setAttribute(Qt::WA_ShowWithoutActivating);
-    window->showMinimized();
+    ShowMinimisedWithoutActivating(window);
     QApplication::alert(window);
     window->Start();
 }

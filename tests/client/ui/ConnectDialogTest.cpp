@@ -1,0 +1,264 @@
+// The connect dialog: settings, the command line, validation, its states, the
+// time-out, and the countdown that brings it back after a session.
+#include "ClientFixture.h"
+#include "client/core/ClientSession.h"
+#include "client/core/TranscriptWriter.h"
+#include "net/SettingsStore.h"
+#include "net/Winsock.h"
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTextEdit>
+#include <QTimer>
+
+using namespace testsupport;
+
+namespace {
+
+const QString kApp = QStringLiteral("ZindleChat");
+
+class ConnectDialogTest : public ClientFixture {
+protected:
+    // Dialog state as one comparable tuple: Joining, boxes enabled, button, status.
+    void ExpectState(bool joining, bool boxesEnabled, const QString& button, const QString& status) {
+        EXPECT_EQ(dialog->Joining, joining);
+        EXPECT_EQ(dialog->txtNickname->isEnabled(), boxesEnabled);
+        EXPECT_EQ(dialog->txtConnectTo->isEnabled(), boxesEnabled);
+        EXPECT_EQ(dialog->txtConnectToPort->isEnabled(), boxesEnabled);
+        EXPECT_TRUE(dialog->txtPassword->isEnabled());
+        EXPECT_EQ(dialog->cmdJoin->text(), button);
+        EXPECT_EQ(dialog->lblStatus->text(), status);
+    }
+};
+
+TEST_F(ConnectDialogTest, FirstStartShowsDefaultsAndSettingsComeBackAfterARestart) {
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("ZindleChat"));
+    EXPECT_EQ(dialog->txtNickname->text(), QString());
+    EXPECT_EQ(dialog->txtConnectTo->text(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(dialog->txtConnectToPort->text(), QStringLiteral("12345"));
+    EXPECT_EQ(dialog->lblVersie->text(), QStringLiteral("Client\r\n Versie 0.2 build #0013"));
+    EXPECT_EQ(main->Colors(), client::ChatColors{});
+    ExpectState(false, true, QStringLiteral("Verbinden..."), QString());
+
+    dialog->txtNickname->setText(QStringLiteral("Jan"));
+    dialog->txtPassword->setText(QStringLiteral("geheim"));
+    dialog->txtConnectTo->setText(QStringLiteral("chat.example"));
+    dialog->txtConnectToPort->setText(QStringLiteral("4000"));
+    client::ChatColors colors;
+    colors.Background = 123456;
+    colors.Action = 42;
+    main->SetColors(colors);
+    dialog->close(); // the close request saves and ends the program
+    EXPECT_EQ(rec.programEnded, 1);
+    EXPECT_EQ(net::GetSetting(kApp, QStringLiteral("Colors"), QStringLiteral("Background")),
+              QStringLiteral("123456"));
+    EXPECT_EQ(
+        net::GetSetting(kApp, QStringLiteral("Options"), QStringLiteral("Password"), QStringLiteral("-")),
+        QStringLiteral("-")); // never stored
+
+    StartProgram();
+    EXPECT_EQ(dialog->txtNickname->text(), QStringLiteral("Jan"));
+    EXPECT_EQ(dialog->txtNickname->selectedText(), QStringLiteral("Jan"));
+    EXPECT_EQ(dialog->txtPassword->text(), QString());
+    EXPECT_EQ(dialog->txtConnectTo->text(), QStringLiteral("chat.example"));
+    EXPECT_EQ(dialog->txtConnectToPort->text(), QStringLiteral("4000"));
+    EXPECT_EQ(main->Colors(), colors);
+}
+
+TEST_F(ConnectDialogTest, StoredColourTextIsReadAsTheNumberAtItsStart) {
+    net::SaveSetting(kApp, QStringLiteral("Colors"), QStringLiteral("Text"), QStringLiteral(" 255abc"));
+    net::SaveSetting(kApp, QStringLiteral("Colors"), QStringLiteral("Nickname"), QStringLiteral("groen"));
+    StartProgram();
+    EXPECT_EQ(main->Colors().Text, 255);
+    EXPECT_EQ(main->Colors().Nickname, 0);
+}
+
+TEST_F(ConnectDialogTest, BoxesKeepTheirLimitsAndTheTabOrder) {
+    EXPECT_EQ(dialog->txtNickname->maxLength(), 20);
+    EXPECT_EQ(dialog->txtPassword->maxLength(), 20);
+    EXPECT_EQ(dialog->txtConnectTo->maxLength(), 20);
+    EXPECT_EQ(dialog->txtConnectToPort->maxLength(), 7);
+    EXPECT_EQ(dialog->txtPassword->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(dialog->cmdJoin->isDefault());
+    EXPECT_EQ(dialog->txtNickname->nextInFocusChain(), dialog->txtPassword);
+    EXPECT_EQ(dialog->txtPassword->nextInFocusChain(), dialog->txtConnectTo);
+    EXPECT_EQ(dialog->txtConnectTo->nextInFocusChain(), dialog->txtConnectToPort);
+}
+
+TEST_F(ConnectDialogTest, NicknameChecksShowAMessageAndConnectNothing) {
+    struct Row {
+        QString nickname, message;
+    };
+    const Row rows[] = {
+        {QString(), QStringLiteral("Je moet een geldige nickname invullen.")},
+        {QStringLiteral("ja#n"), QStringLiteral("Er mogen geen #-tekens voorkomen in nicknames.")},
+        // Two 0xFF bytes first would make the own chat lines look like commands.
+        {QStringLiteral("\u00FF\u00FFjan"),
+         QStringLiteral("Een nickname mag niet met twee \u00FF-tekens beginnen.")},
+    };
+    dialog->txtConnectToPort->setText(QString::number(server.port()));
+    for (const Row& row : rows) {
+        rec.notices.clear();
+        dialog->txtNickname->setText(row.nickname);
+        dialog->cmdJoin_Click();
+        ASSERT_EQ(rec.notices.size(), 1) << row.nickname.toStdString();
+        EXPECT_EQ(rec.notices[0].title, QStringLiteral("Chat"));
+        EXPECT_EQ(rec.notices[0].icon, QMessageBox::Information);
+        EXPECT_EQ(rec.notices[0].text, row.message);
+        ExpectState(false, true, QStringLiteral("Verbinden..."), QString());
+    }
+    // One 0xFF is an ordinary character, and a single space is a nickname.
+    for (const QString& accepted : {QStringLiteral("\u00FFjan"), QStringLiteral(" ")}) {
+        rec.notices.clear();
+        dialog->txtNickname->setText(accepted);
+        dialog->cmdJoin_Click();
+        EXPECT_TRUE(rec.notices.isEmpty());
+        EXPECT_TRUE(dialog->Joining);
+        dialog->cmdJoin_Click(); // cancel
+    }
+}
+
+TEST_F(ConnectDialogTest, BadPortOrEmptyHostIsReportedAndTheDialogStaysReady) {
+    dialog->txtNickname->setText(QStringLiteral("Jan"));
+    const QString badPort = QStringLiteral("Ongeldige poort: gebruik een getal van 1 tot en met 65535.");
+    const QString noHost = QStringLiteral("Vul een server in om mee te verbinden.");
+    struct Row {
+        QString host, port, status;
+    };
+    const Row rows[] = {
+        {QStringLiteral("127.0.0.1"), QStringLiteral("abc"), badPort},
+        {QStringLiteral("127.0.0.1"), QStringLiteral("0"), badPort},
+        {QStringLiteral("127.0.0.1"), QStringLiteral("65536"), badPort},
+        {QStringLiteral("127.0.0.1"), QStringLiteral("-80"), badPort},
+        {QStringLiteral("127.0.0.1"), QStringLiteral("12 34"), badPort},
+        {QStringLiteral("127.0.0.1"), QString(), badPort},
+        {QString(), QStringLiteral("12345"), noHost},
+        {QStringLiteral("   "), QStringLiteral("12345"), noHost},
+    };
+    for (const Row& row : rows) {
+        dialog->txtConnectTo->setText(row.host);
+        dialog->txtConnectToPort->setText(row.port);
+        dialog->cmdJoin_Click();
+        SCOPED_TRACE(row.port.toStdString() + "|" + row.host.toStdString());
+        ExpectState(false, true, QStringLiteral("Verbinden..."), row.status);
+        EXPECT_EQ(main->Winsock1->state(), net::Winsock::State::Closed);
+        EXPECT_FALSE(dialog->tmr_Connect->isActive());
+    }
+    EXPECT_TRUE(rec.notices.isEmpty());
+}
+
+TEST_F(ConnectDialogTest, ConnectCancelAndConnectAgain) {
+    // A port nothing listens on: the attempt stays in Connecting until cancelled.
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 deadPort = probe.serverPort();
+    probe.close();
+
+    dialog->txtNickname->setText(QStringLiteral("Jan"));
+    dialog->txtConnectToPort->setText(QString::number(deadPort));
+    dialog->cmdJoin_Click();
+    ExpectState(true, false, QStringLiteral("Annuleren..."),
+                QStringLiteral("Bezig met verbinden naar 127.0.0.1..."));
+    EXPECT_TRUE(dialog->tmr_Connect->isActive());
+    EXPECT_EQ(dialog->tmr_Connect->interval(), 10000);
+    EXPECT_EQ(main->LocalNickname(), QStringLiteral("Jan"));
+
+    dialog->cmdJoin_Click();
+    ExpectState(false, true, QStringLiteral("Verbinden..."), QStringLiteral("Verbinding geannuleerd."));
+    EXPECT_FALSE(dialog->tmr_Connect->isActive());
+
+    dialog->cmdJoin_Click();
+    ExpectState(true, false, QStringLiteral("Annuleren..."),
+                QStringLiteral("Bezig met verbinden naar 127.0.0.1..."));
+}
+
+TEST_F(ConnectDialogTest, NoConnectionWithinTheTimeOutCancelsWithItsOwnStatus) {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 deadPort = probe.serverPort();
+    probe.close();
+
+    dialog->tmr_Connect->setInterval(60);
+    dialog->txtNickname->setText(QStringLiteral("Jan"));
+    dialog->txtConnectToPort->setText(QString::number(deadPort));
+    dialog->cmdJoin_Click();
+    ASSERT_TRUE(WaitFor([&] { return !dialog->Joining; }));
+    ExpectState(false, true, QStringLiteral("Verbinden..."), QStringLiteral("Timeout bij het verbinden..."));
+    EXPECT_FALSE(dialog->tmr_Connect->isActive());
+    EXPECT_TRUE(rec.notices.isEmpty());
+}
+
+TEST_F(ConnectDialogTest, CommandLineConnectsAtOnceWithTheStoredNickname) {
+    net::SaveSetting(kApp, QStringLiteral("Options"), QStringLiteral("Nickname"), QStringLiteral("Jan"));
+    StartProgram(QStringLiteral("127.0.0.1:%1 geheim").arg(server.port()));
+    EXPECT_EQ(dialog->txtConnectToPort->text(), QString::number(server.port()));
+    EXPECT_EQ(dialog->txtPassword->text(), QStringLiteral("geheim"));
+    EXPECT_TRUE(dialog->Joining);
+    ASSERT_TRUE(server.WaitConnected());
+    const QByteArray cack = server.WaitFor(QByteArray(1, '\0'));
+    EXPECT_TRUE(cack.startsWith("\xFF\xFF"
+                                "CACKJan#"));
+    // The dialog went out of sight and the main window came up.
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_TRUE(dialog->Joining);
+    EXPECT_EQ(dialog->cmdJoin->text(), QStringLiteral("Annuleren..."));
+    EXPECT_FALSE(dialog->tmr_Connect->isActive());
+}
+
+TEST_F(ConnectDialogTest, CommandLineWithoutStoredNicknameOnlyAsksForOne) {
+    StartProgram(QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    ASSERT_EQ(rec.notices.size(), 1);
+    EXPECT_EQ(rec.notices[0].text, QStringLiteral("Je moet een geldige nickname invullen."));
+    EXPECT_FALSE(dialog->Joining);
+    Pump(50);
+    EXPECT_TRUE(server.client.isNull());
+}
+
+TEST_F(ConnectDialogTest, HelpSwitchShowsTheSyntaxSavesAndEnds) {
+    net::SaveSetting(kApp, QStringLiteral("Options"), QStringLiteral("Nickname"), QStringLiteral("Jan"));
+    StartProgram(QStringLiteral("--help"));
+    ASSERT_EQ(rec.notices.size(), 1);
+    EXPECT_EQ(rec.notices[0].title, QStringLiteral("ZindleChat"));
+    EXPECT_EQ(rec.notices[0].icon, QMessageBox::Information);
+    EXPECT_EQ(rec.notices[0].text, QStringLiteral("Syntaxis: ZINDLECHAT.EXE [server[:port] [password]]"));
+    EXPECT_EQ(rec.programEnded, 1);
+    EXPECT_FALSE(dialog->Joining);
+    EXPECT_EQ(net::GetSetting(kApp, QStringLiteral("Options"), QStringLiteral("ConnectToPort")),
+              QStringLiteral("12345"));
+}
+
+TEST_F(ConnectDialogTest, DoubleClickOnLogoOrVersionOpensAbout) {
+    QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(dialog->Image1, &click);
+    QCoreApplication::sendEvent(dialog->lblVersie, &click);
+    EXPECT_EQ(rec.aboutShown, 2);
+}
+
+TEST_F(ConnectDialogTest, CountdownAfterALostConnectionReturnsToTheDialog) {
+    ASSERT_TRUE(LogIn(QStringLiteral("Jan"), {"1#Jan#0"}));
+    QStringList captions;
+    QObject::connect(main.get(), &QWidget::windowTitleChanged, main.get(),
+                     [&](const QString& caption) { captions << caption; });
+    main->tmr_Disconnect->setInterval(20);
+    server.CloseClient();
+    ASSERT_TRUE(WaitFor([&] { return dialog->isVisible(); }));
+
+    const QString caption =
+        QStringLiteral("ZindleChat [Verbinding verloren.. Verbindingsscherm in %1 seconden]");
+    EXPECT_EQ(captions, (QStringList{caption.arg(3), caption.arg(2), caption.arg(1), caption.arg(0)}));
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_EQ(main->windowTitle(), caption.arg(0)); // kept until the next room information
+    EXPECT_EQ(main->tmr_CountDown, 0);
+    EXPECT_FALSE(main->tmr_Disconnect->isActive());
+    EXPECT_EQ(main->tmr_Disconnect->interval(), main->DisconnectInterval);
+    EXPECT_TRUE(main->Transcript().plainText().isEmpty());
+    EXPECT_EQ(main->txtOutput->toPlainText(), QString());
+    ExpectState(false, true, QStringLiteral("Verbinden met host"), QStringLiteral("Verbinding verbroken"));
+    EXPECT_TRUE(dialog->cmdJoin->isEnabled());
+}
+
+} // namespace
