@@ -138,7 +138,7 @@ void FileSender::onAccept() {
     setStatus(QStringLiteral("De client heeft het bestand geaccepteerd!"));
     m_accepted = true;
     m_file.setFileName(m_path);
-    if (!m_file.open(QIODevice::ReadOnly) || m_file.size() > kMaxFileSize)
+    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || m_file.size() > kMaxFileSize)
         return readFailed();
     m_fileSize = m_file.size();
     setState(State::Sending);

@@ -1,5 +1,6 @@
 // Names, limits and figures of the direct file transfer.
 #include "client/filetransfer/FileTransferProtocol.h"
+#include "common/ZindleMessages.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -25,6 +26,10 @@ TEST(FileTransferNames, TheOfferCarriesTheBareNameAndSurvivesTheServersUnpacking
     EXPECT_EQ(BuildOfferRequest(7, "photo.jpg", 40123), "FILE7#photo.jpg#40123");
     // A "#" would otherwise split the fields at the server.
     EXPECT_EQ(BuildOfferRequest(3, "a#b.txt", 5), "FILE3#a\\#b.txt#5");
+    const std::string request = BuildOfferRequest(3, "odd#name\\x.txt", 5);
+    const auto offer = ZindleMessages::ParseFileOffer(std::string_view(request).substr(4));
+    EXPECT_EQ(offer.fileName, "odd#name\\x.txt");
+    EXPECT_EQ(offer.port, "5");
 }
 
 TEST(FileTransferChecks, OnlyExistingFilesUpToTheSizeLimitCanBeOffered) {
