@@ -1,8 +1,10 @@
 #include "client/core/TranscriptWriter.h"
 
+#include <QCoreApplication>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 
 namespace client {
 
@@ -26,9 +28,15 @@ QString WithoutBlockMarks(const QString& text) {
 
 TranscriptWriter::TranscriptWriter(QTextDocument* document)
     : document_(document), colors_([] { return ChatColors{}; }), localNickname_([] { return QString(); }),
-      clock_([] { return QTime::currentTime(); }) {
+      clock_([] { return QTime::currentTime(); }), idleFlush_(std::make_unique<QObject>()) {
     document_->setUndoRedoEnabled(false);
     plain_.reserve(limit_ + 512);
+}
+
+TranscriptWriter::~TranscriptWriter() = default;
+
+void TranscriptWriter::setCutBatch(qsizetype characters) {
+    cutBatch_ = characters;
 }
 
 void TranscriptWriter::setColorsSource(std::function<ChatColors()> source) {
@@ -55,7 +63,7 @@ void TranscriptWriter::setLimit(qsizetype limit) {
     limit_ = limit;
 }
 
-void TranscriptWriter::insert(const QString& text, qint64 color) {
+void TranscriptWriter::insert(QTextCursor& cursor, const QString& text, qint64 color) {
     if (text.isEmpty())
         return;
     // CR LF inside one insertion becomes one paragraph break in the document.
@@ -63,8 +71,6 @@ void TranscriptWriter::insert(const QString& text, qint64 color) {
     for (qsizetype at = text.indexOf(kCrLf); at >= 0; at = text.indexOf(kCrLf, at + 2))
         mergedBreaks_.push_back(base + at);
 
-    QTextCursor cursor(document_);
-    cursor.movePosition(QTextCursor::End);
     QTextCharFormat format;
     format.setForeground(ColorFromInt(color));
     cursor.insertText(text, format);
@@ -75,21 +81,48 @@ void TranscriptWriter::AddOutput(const QString& strDataIn, bool NoTimestamp) {
     const QString strData = WithoutBlockMarks(strDataIn);
     const ChatColors colors = colors_();
 
+    // One edit block: the window lays the document out once per line, not once
+    // per coloured piece and again for the cut.
+    QTextCursor cursor(document_);
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
     if (!NoTimestamp)
-        insert(QLatin1Char('[') + clock_().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("] "),
+        insert(cursor,
+               QLatin1Char('[') + clock_().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("] "),
                colors.Timestamp);
 
     const qsizetype p = strData.indexOf(kNicknameMark);
     if (p >= 0) {
         const bool own = QStringView(strData).left(p) == localNickname_();
-        insert(strData.left(p + 1), own ? colors.LocalNickname : colors.Nickname);
-        insert(strData.mid(p + 1), colors.Text);
+        insert(cursor, strData.left(p + 1), own ? colors.LocalNickname : colors.Nickname);
+        insert(cursor, strData.mid(p + 1), colors.Text);
     } else if (strData.startsWith(u'*')) {
-        insert(strData, colors.Action);
+        insert(cursor, strData, colors.Action);
     } else {
-        insert(strData, colors.Text);
+        insert(cursor, strData, colors.Text);
     }
     cutToLimit();
+    cursor.endEditBlock();
+
+    if (pendingDocumentCut_ == 0)
+        return;
+    if (pendingDocumentCut_ >= cutBatch_ || !QCoreApplication::instance()) {
+        flush();
+    } else if (!flushQueued_) {
+        flushQueued_ = true;
+        QTimer::singleShot(0, idleFlush_.get(), [this] { flush(); });
+    }
+}
+
+void TranscriptWriter::flush() {
+    flushQueued_ = false;
+    if (pendingDocumentCut_ == 0)
+        return;
+    QTextCursor cursor(document_);
+    cursor.setPosition(0);
+    cursor.setPosition(int(pendingDocumentCut_), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    pendingDocumentCut_ = 0;
 }
 
 void TranscriptWriter::cutToLimit() {
@@ -113,10 +146,7 @@ void TranscriptWriter::cutToLimit() {
         mergedBreaks_.pop_front();
     }
 
-    QTextCursor cursor(document_);
-    cursor.setPosition(0);
-    cursor.setPosition(int(documentCut), QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
+    pendingDocumentCut_ += documentCut;
     plain_.remove(0, cut);
     removedSoFar_ += cut;
 }
@@ -127,6 +157,7 @@ void TranscriptWriter::clear() {
     plain_.clear();
     mergedBreaks_.clear();
     removedSoFar_ = 0;
+    pendingDocumentCut_ = 0;
 }
 
 } // namespace client

@@ -10,13 +10,21 @@
 // two): past that, whole lines go from the start. The cut removes text from the
 // front of the document, so the remaining lines keep their colours and a cut costs
 // the same however long the program has run.
+//
+// Removing text at the top makes a shown QTextEdit lay out every line below it
+// again, so the document follows the cuts in batches: as soon as the event loop
+// is idle again, and at the latest when a quarter of the window is due. During a
+// burst of lines the document may therefore briefly hold some older lines too.
 #include "client/core/ChatColors.h"
 
 #include <QString>
 #include <QTime>
 #include <deque>
 #include <functional>
+#include <memory>
 
+class QObject;
+class QTextCursor;
 class QTextDocument;
 
 namespace client {
@@ -28,6 +36,9 @@ public:
     // The document's undo history is switched off: a transcript is never undone
     // and the history would grow without end.
     explicit TranscriptWriter(QTextDocument* document);
+    ~TranscriptWriter();
+    TranscriptWriter(const TranscriptWriter&) = delete;
+    TranscriptWriter& operator=(const TranscriptWriter&) = delete;
 
     // Colours and the own nickname are read at every line, so a change in the
     // main window shows on the next line of every window.
@@ -37,11 +48,15 @@ public:
     void setLocalNickname(const QString& nickname); // fixed nickname
     void setClock(std::function<QTime()> clock);    // tests pin the time
     void setLimit(qsizetype limit);                 // tests use a small window
+    // How many characters of cuts may wait for the idle moment (0: cut at once).
+    void setCutBatch(qsizetype characters);
 
     void AddOutput(const QString& strData, bool NoTimestamp = false);
 
     // Empties the transcript (end of a session).
     void clear();
+    // Applies waiting cuts to the document now.
+    void flush();
 
     // The plain text as the user reads it, CR LF kept (not the document's form).
     const QString& plainText() const { return plain_; }
@@ -49,7 +64,7 @@ public:
     QTextDocument* document() const { return document_; }
 
 private:
-    void insert(const QString& text, qint64 color);
+    void insert(QTextCursor& cursor, const QString& text, qint64 color);
     void cutToLimit();
 
     QTextDocument* document_;
@@ -64,6 +79,11 @@ private:
     // pairs that the document holds as a single character.
     std::deque<qint64> mergedBreaks_;
     qint64 removedSoFar_ = 0;
+    // Document characters cut from the transcript but still in the document.
+    qsizetype pendingDocumentCut_ = 0;
+    qsizetype cutBatch_ = kDefaultLimit / 4;
+    std::unique_ptr<QObject> idleFlush_; // context of the queued flush; dies with us
+    bool flushQueued_ = false;
 };
 
 } // namespace client

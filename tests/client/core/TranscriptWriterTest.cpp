@@ -3,6 +3,7 @@
 // with the plain text it stands for.
 #include "client/core/TranscriptWriter.h"
 
+#include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <gtest/gtest.h>
@@ -60,7 +61,14 @@ protected:
         writer.setClock([] { return QTime(12, 34, 56); });
         writer.setLocalNickname(QStringLiteral("Jan"));
     }
-    void expectInStep() { EXPECT_EQ(WithoutBreaks(doc.toPlainText()), WithoutBreaks(writer.plainText())); }
+    std::vector<ColourRun> runs() {
+        writer.flush();
+        return Runs(doc);
+    }
+    void expectInStep() {
+        writer.flush();
+        EXPECT_EQ(WithoutBreaks(doc.toPlainText()), WithoutBreaks(writer.plainText()));
+    }
     QTextDocument doc;
     TranscriptWriter writer;
 };
@@ -93,7 +101,7 @@ TEST_F(TranscriptTest, LineLayoutsGetTheirColours) {
         {"**WACHTWOORD FOUT**\n", kPurple},
         {"zonder tijd\n", kBlack},
     };
-    EXPECT_EQ(Runs(doc), expected);
+    EXPECT_EQ(runs(), expected);
     EXPECT_EQ(writer.plainText().left(24), QStringLiteral("[12:34:56] Jan> hallo\r\n["));
 }
 
@@ -109,14 +117,14 @@ TEST_F(TranscriptTest, ColoursAreReadPerLineAndOldLinesKeepTheirs) {
     writer.AddOutput(QStringLiteral("Kees> c\r\n"), true);
     const std::vector<ColourRun> expected = {{"Piet>", kOrange}, {" a\n", kBlack},    {"Piet>", kRed},
                                              {" b\n", kBlack},   {"Kees>", 0x123456}, {" c\n", kBlack}};
-    EXPECT_EQ(Runs(doc), expected);
+    EXPECT_EQ(runs(), expected);
 }
 
 TEST_F(TranscriptTest, MessageOfTheDayIsOneBlock) {
     writer.AddOutput(QStringLiteral("Message of the Day:\r\n---\r\nWelkom\r\n---\r\n"));
     const std::vector<ColourRun> expected = {{kStamp, kGrey},
                                              {"Message of the Day:\n---\nWelkom\n---\n", kBlack}};
-    EXPECT_EQ(Runs(doc), expected);
+    EXPECT_EQ(runs(), expected);
 }
 
 TEST_F(TranscriptTest, CutsOnlyPastTwentyThousandAndThenWholeLines) {
@@ -130,6 +138,7 @@ TEST_F(TranscriptTest, CutsOnlyPastTwentyThousandAndThenWholeLines) {
     EXPECT_EQ(writer.length(), 19901);
     EXPECT_TRUE(writer.plainText().startsWith(line));
     EXPECT_TRUE(writer.plainText().endsWith(u'y'));
+    writer.flush();
     EXPECT_EQ(doc.blockCount(), 200);
     expectInStep();
 }
@@ -146,6 +155,7 @@ TEST_F(TranscriptTest, TheSearchStartsAtLengthMinusTwentyThousand) {
         for (int i = 0; i < 199; ++i)
             w.AddOutput(filler, true);
         w.AddOutput(QString(extra, u'z'), true); // 4 + 19,900 + extra
+        w.flush();
         if (extra == 99) {
             EXPECT_EQ(w.length(), 20003 - 4);
             EXPECT_TRUE(w.plainText().startsWith(filler));
@@ -174,7 +184,7 @@ TEST_F(TranscriptTest, LinesThatRemainAfterACutKeepTheirColours) {
     writer.AddOutput(QStringLiteral("* Klaas komt binnen\r\n"));
     writer.AddOutput(QStringLiteral("Jan> hoi\r\n"));
     ASSERT_LE(writer.length(), 20000);
-    const std::vector<ColourRun> runs = Runs(doc);
+    const std::vector<ColourRun> runs = this->runs();
     ASSERT_GE(runs.size(), 7u);
     // The transcript starts with a whole line, coloured as it was written.
     EXPECT_EQ(runs[0], (ColourRun{kStamp, kGrey}));
@@ -198,6 +208,9 @@ TEST_F(TranscriptTest, DocumentStaysInStepWithBreaksOfEveryKind) {
     for (int i = 0; i < 3000; ++i) {
         seed = seed * 1103515245u + 12345u;
         writer.AddOutput(pieces[(seed >> 16) % 8], (seed >> 8) % 2 == 0);
+        if (i % 7 != 0)
+            continue; // cuts wait in between
+        writer.flush();
         ASSERT_EQ(WithoutBreaks(doc.toPlainText()), WithoutBreaks(writer.plainText())) << "after " << i;
     }
 }
@@ -205,8 +218,22 @@ TEST_F(TranscriptTest, DocumentStaysInStepWithBreaksOfEveryKind) {
 TEST_F(TranscriptTest, CuttingTheCrOfAJoinedLineEndTakesItsLfAlong) {
     writer.setLimit(10);
     writer.AddOutput(QStringLiteral("\r\n") + QString(20, u'a'), true); // no CR LF in the window
+    writer.flush();
     EXPECT_EQ(writer.plainText(), QString(20, u'a'));
     EXPECT_EQ(doc.toPlainText(), QString(20, u'a'));
+}
+
+TEST_F(TranscriptTest, TheDocumentCatchesUpWithCutsOnceIdle) {
+    const QString line = QStringLiteral("Piet> ") + QString(92, u'p') + QStringLiteral("\r\n"); // 100
+    for (int i = 0; i < 230; ++i)
+        writer.AddOutput(line, true);
+    EXPECT_LE(writer.length(), 20000);
+    // A burst never lets the document run more than a quarter window ahead.
+    EXPECT_LE(doc.characterCount(), 20000 + 5000 + 100);
+    EXPECT_GT(doc.characterCount(), 20000); // the last cuts still wait ...
+    QTest::qWait(20);                       // ... for the event loop
+    EXPECT_EQ(doc.blockCount(), writer.plainText().count(QStringLiteral("\r\n")) + 1);
+    EXPECT_EQ(WithoutBreaks(doc.toPlainText()), WithoutBreaks(writer.plainText()));
 }
 
 TEST_F(TranscriptTest, ClearEmptiesEverything) {
@@ -215,7 +242,7 @@ TEST_F(TranscriptTest, ClearEmptiesEverything) {
     EXPECT_EQ(writer.length(), 0);
     EXPECT_TRUE(doc.isEmpty());
     writer.AddOutput(QStringLiteral("* weer\r\n"), true);
-    EXPECT_EQ(Runs(doc), (std::vector<ColourRun>{{"* weer\n", kPurple}}));
+    EXPECT_EQ(runs(), (std::vector<ColourRun>{{"* weer\n", kPurple}}));
     EXPECT_FALSE(doc.isUndoAvailable());
 }
 
