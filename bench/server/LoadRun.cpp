@@ -269,6 +269,7 @@ void Driver::Poll(int timeoutMs) {
 bool Driver::LoginPhase() {
     const std::uint64_t start = NowNs();
     const std::uint64_t deadline = start + SecondsToNs(o_.loginTimeout);
+    const auto cpuBefore = o_.serverPid ? ReadCpuTicks(o_.serverPid) : std::nullopt;
     while (ready_ < o_.clients) {
         if (failed_ > 0) {
             for (std::uint32_t i = 0; i < started_; ++i)
@@ -291,6 +292,9 @@ bool Driver::LoginPhase() {
         Poll(10);
     }
     report_.loginSeconds = NsToSeconds(NowNs() - start);
+    const auto cpuAfter = o_.serverPid ? ReadCpuTicks(o_.serverPid) : std::nullopt;
+    if (cpuBefore && cpuAfter)
+        report_.loginServerCpuSeconds = NsToSeconds(TicksToNs(*cpuAfter) - TicksToNs(*cpuBefore));
     return true;
 }
 

@@ -30,7 +30,8 @@ struct Report {
     std::string error;
 
     std::uint32_t clients = 0, loggedIn = 0;
-    double loginSeconds = 0; // first connection attempt -> last client logged in
+    double loginSeconds = 0;           // first connection attempt -> last client logged in
+    double loginServerCpuSeconds = -1; // server CPU over the same stretch; -1 unknown
     std::uint64_t rssKbAfterLogin = 0, rssKbAfterChat = 0;
 
     bool chatted = false;

@@ -13,7 +13,10 @@ int main(int argc, char** argv) {
     }
     const loadgen::Report r = loadgen::Run(options);
 
-    std::printf("clients          %u (ingelogd %u) in %.3f s\n", r.clients, r.loggedIn, r.loginSeconds);
+    std::printf("clients          %u (ingelogd %u) in %.3f s", r.clients, r.loggedIn, r.loginSeconds);
+    if (r.loginServerCpuSeconds >= 0)
+        std::printf(", server CPU %.2f s", r.loginServerCpuSeconds);
+    std::printf("\n");
     if (r.rssKbAfterLogin)
         std::printf("server VmRSS     %.1f MB na inloggen\n",
                     static_cast<double>(r.rssKbAfterLogin) / 1024.0);
@@ -43,10 +46,11 @@ int main(int argc, char** argv) {
     if (r.exitCode != 0)
         std::fprintf(stderr, "FOUT: %s\n", r.error.c_str());
 
-    std::printf("RESULT ok=%d clients=%u logged_in=%u login_s=%.3f rss_login_kb=%llu rss_chat_kb=%llu "
+    std::printf("RESULT ok=%d clients=%u logged_in=%u login_s=%.3f login_cpu_s=%.2f rss_login_kb=%llu "
+                "rss_chat_kb=%llu "
                 "lines=%llu deliveries=%llu expected=%llu rate=%.0f chat_s=%.3f p50_ms=%.3f p99_ms=%.3f "
                 "max_ms=%.3f cpu_ns_per_delivery=%.1f out_of_order=%llu target_rate=%.0f lag_ms=%.2f\n",
-                r.exitCode == 0, r.clients, r.loggedIn, r.loginSeconds,
+                r.exitCode == 0, r.clients, r.loggedIn, r.loginSeconds, r.loginServerCpuSeconds,
                 static_cast<unsigned long long>(r.rssKbAfterLogin),
                 static_cast<unsigned long long>(r.rssKbAfterChat),
                 static_cast<unsigned long long>(r.linesSent), static_cast<unsigned long long>(r.deliveries),
