@@ -41,6 +41,14 @@ endfunction()
 foreach(program IN LISTS programs)
   expect_file(bin/${program})
 endforeach()
+# The installed server must start from its new place (the console road needs no display).
+if("ZindleChatServer" IN_LIST programs)
+  execute_process(COMMAND "${PREFIX}/bin/ZindleChatServer" --version TIMEOUT 20
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0 OR NOT out MATCHES "0\\.2")
+    message(FATAL_ERROR "installed ZindleChatServer --version failed (${rc}): ${out}${err}")
+  endif()
+endif()
 
 find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)
 foreach(entry zindlechat-server zindlechat-client)
