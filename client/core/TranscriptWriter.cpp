@@ -133,6 +133,11 @@ void TranscriptWriter::cutToLimit() {
     // counted from 1. A line longer than the window loses only its first character.
     const qsizetype found = plain_.indexOf(kCrLf, length - limit_ - 1);
     qsizetype cut = found >= 0 ? found + 2 : 1;
+    // Lines without a line end give that rule nowhere to cut: the text would grow
+    // without end and every append get slower. Past twice the window the oldest
+    // characters go, down to one window.
+    if (length - cut > 2 * limit_)
+        cut = length - limit_;
 
     // Translate the cut into document characters: each CR LF the document holds
     // as one break counts once.

@@ -7,9 +7,10 @@
 //   [hh:mm:ss] other text      text colour
 //
 // The transcript keeps at most 20,000 characters of plain text (CR LF counts as
-// two): past that, whole lines go from the start. The cut removes text from the
-// front of the document, so the remaining lines keep their colours and a cut costs
-// the same however long the program has run.
+// two): past that, whole lines go from the start (a line longer than that loses
+// one character per append, and text without line ends at most twice the window). The cut removes text from
+// the front of the document, so the remaining lines keep their colours and a cut costs the same however long
+// the program has run.
 //
 // Removing text at the top makes a shown QTextEdit lay out every line below it
 // again, so the document follows the cuts in batches: as soon as the event loop
