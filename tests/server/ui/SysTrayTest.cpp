@@ -38,11 +38,3 @@ TEST(SysTray, OnlyDoubleClickAndRightButtonReachTheOwner) {
     EXPECT_EQ(dbl.count(), 1);
     EXPECT_EQ(right.count(), 1);
 }
-
-TEST(SysTray, AvailabilityCanBeReplaced) {
-    SysTray tray;
-    tray.setAvailabilityCheck([] { return false; });
-    EXPECT_FALSE(tray.Available());
-    tray.setAvailabilityCheck([] { return true; });
-    EXPECT_TRUE(tray.Available());
-}
