@@ -4,6 +4,8 @@
 #include "SocketFlush.h"
 #include "net/Winsock.h"
 
+#include <QPointer>
+
 namespace client {
 
 using namespace filetransfer;
@@ -107,8 +109,14 @@ void FileReceiver::Winsock1_DataArrival() {
     int chunkEnds = 0;
     for (const auto& e : events)
         chunkEnds += e.kind == Kind::ChunkEnd;
-    if (chunkEnds > 0 && m_state == State::Receiving)
+    if (chunkEnds > 0 && m_state == State::Receiving) {
         send(kNextChunk);
+        // Sockets write when events run: let the request leave before the block goes to disk.
+        QPointer<FileReceiver> alive(this);
+        net::DoEvents();
+        if (!alive || m_state != State::Receiving)
+            return; // cancelled meanwhile: the block is not wanted any more
+    }
 
     bool sawData = false;
     for (const auto& e : events) {
