@@ -102,7 +102,7 @@ void frmMain::BuildControls() {
 
     tmr_Disconnect = new QTimer(this);
     tmr_Disconnect->setObjectName(QStringLiteral("tmr_Disconnect"));
-    tmr_Disconnect->setInterval(DisconnectInterval);
+    tmr_Disconnect->setInterval(countdownTick);
 
     connect(cmdDefault, &QPushButton::clicked, this, &frmMain::cmdDefault_Click);
     connect(txtInput, &QLineEdit::textChanged, this, &frmMain::UpdateSendButton);
@@ -489,6 +489,11 @@ void frmMain::mnuKleuren_Click(int index) {
 
 // --- countdown ---------------------------------------------------------------------
 
+void frmMain::SetCountdownTick(int ms) {
+    countdownTick = ms;
+    tmr_Disconnect->setInterval(ms);
+}
+
 void frmMain::tmr_Disconnect_Timer() {
     if (tmr_CountDown == 0)
         tmr_CountDown = 4;
@@ -503,7 +508,7 @@ void frmMain::tmr_Disconnect_Timer() {
     if (ConnectDialog)
         ConnectDialog->ShowAfterSession();
     transcript->clear();
-    tmr_Disconnect->setInterval(DisconnectInterval);
+    tmr_Disconnect->setInterval(countdownTick);
     tmr_Disconnect->stop();
 }
 

@@ -78,8 +78,9 @@ public:
     std::array<QAction*, 2> mnuNicknames{};
     QTimer* tmr_Disconnect = nullptr;
     int tmr_CountDown = 0;
-    // The countdown's tick; tests shorten it.
-    int DisconnectInterval = 1000;
+    // The countdown's tick, 1000 ms; tests shorten it.
+    void SetCountdownTick(int ms);
+    int CountdownTick() const { return countdownTick; }
 
     client::PrivateChats PrivateChats;
     std::array<QPointer<frmMainPrivate>, client::PrivateChats::kSlots + 1> PrivateWindows{};
@@ -130,6 +131,7 @@ private:
     ChatColors colors;
     std::unique_ptr<TranscriptWriter> transcript;
     bool unloading = false;
+    int countdownTick = 1000;
 };
 
 } // namespace client

@@ -22,7 +22,7 @@ void ClientFixture::StartProgram(const QString& commandLine) {
     dialog.reset();
     main.reset();
     main = std::make_unique<client::frmMain>(rec.prompts());
-    main->DisconnectInterval = 20;
+    main->SetCountdownTick(20);
     dialog = std::make_unique<client::frmConnect>(*main, rec.prompts());
     main->setConnectDialog(dialog.get());
     dialog->show();

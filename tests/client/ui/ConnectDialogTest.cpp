@@ -243,7 +243,6 @@ TEST_F(ConnectDialogTest, CountdownAfterALostConnectionReturnsToTheDialog) {
     QStringList captions;
     QObject::connect(main.get(), &QWidget::windowTitleChanged, main.get(),
                      [&](const QString& caption) { captions << caption; });
-    main->tmr_Disconnect->setInterval(20);
     server.CloseClient();
     ASSERT_TRUE(WaitFor([&] { return dialog->isVisible(); }));
 
@@ -254,7 +253,7 @@ TEST_F(ConnectDialogTest, CountdownAfterALostConnectionReturnsToTheDialog) {
     EXPECT_EQ(main->windowTitle(), caption.arg(0)); // kept until the next room information
     EXPECT_EQ(main->tmr_CountDown, 0);
     EXPECT_FALSE(main->tmr_Disconnect->isActive());
-    EXPECT_EQ(main->tmr_Disconnect->interval(), main->DisconnectInterval);
+    EXPECT_EQ(main->tmr_Disconnect->interval(), main->CountdownTick());
     EXPECT_TRUE(main->Transcript().plainText().isEmpty());
     EXPECT_EQ(main->txtOutput->toPlainText(), QString());
     ExpectState(false, true, QStringLiteral("Verbinden met host"), QStringLiteral("Verbinding verbroken"));

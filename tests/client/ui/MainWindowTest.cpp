@@ -240,7 +240,7 @@ TEST_F(MainWindowTest, ColourChoiceAppliesToBoxesAndNewLinesOnlyAndResetRestores
 }
 
 TEST_F(MainWindowTest, DisconnectReturnsAtOnceAndTheNextLossWaitsAgain) {
-    main->DisconnectInterval = 1000;
+    main->SetCountdownTick(1000);
     main->mnuZindleChat[0]->trigger(); // "Verbinding verbreken..."
     EXPECT_FALSE(main->txtInput->isEnabled());
     EXPECT_EQ(main->lstNicknames->count(), 0);
