@@ -205,6 +205,30 @@ TEST_F(FileTransfer, ABrokenConnectionOrAnUnwritableTargetLeavesNothing) {
     ExpectNothingLeftBehind();
 }
 
+TEST_F(FileTransfer, AReceiveWindowClosedMidwayOrASourceThatShrinksLeavesNothing) {
+    Offer(RandomBytes(40 * kChunkSize, 8));
+    QPointer<FileReceiver> closing = receiver;
+    receiver = nullptr; // goes with its window, as the close box does
+    QObject::connect(closing, &FileReceiver::ProgressChanged, closing, &QObject::deleteLater);
+    closing->Accept(target, false);
+    ASSERT_TRUE(WaitFor([&] { return !closing; }));
+    ExpectNothingLeftBehind();
+
+    TearDown();
+    SetUp();
+    Offer(RandomBytes(3 * kChunkSize, 9));
+    QObject::connect(receiver, &FileReceiver::StateChanged, receiver, [this](RS s) {
+        if (s == RS::Receiving)
+            QFile::resize(source, 10);
+    });
+    receiver->Accept(target, false);
+    ASSERT_TRUE(WaitFor([&] { return receiver->Finished(); }));
+    EXPECT_EQ(sender->state(), SS::Failed);
+    EXPECT_EQ(sender->status(), "Fout bij het lezen van het bestand");
+    EXPECT_EQ(receiver->state(), RS::CancelledBySender);
+    ExpectNothingLeftBehind();
+}
+
 TEST_F(FileTransfer, AnExistingFileIsReplacedOnlyWithConsent) {
     WriteFile(target, "old");
     Offer("new contents");
