@@ -225,6 +225,7 @@ void frmMain::Session_Started() {
         ConnectDialog->ConnectionEstablished();
     show();
     txtInput->setEnabled(true);
+    txtInput->setFocus();
 }
 
 void frmMain::Session_Closed() {
@@ -451,9 +452,13 @@ void frmMain::Toolbar1_ButtonClick(int index) {
 void frmMain::mnuZindleChat_Click(int index) {
     switch (index) {
     case 0:
-        // The countdown runs through at once: the user asked to leave.
+        // The countdown runs through at once: the user asked to leave. A session
+        // that has already ended is not ended twice, only hurried.
         tmr_Disconnect->setInterval(1);
-        Session->Winsock1_Close();
+        if (Session->state() == ClientSession::State::Closed)
+            tmr_Disconnect->start();
+        else
+            Session->Winsock1_Close();
         break;
     case 4:
         prompts.showAbout(this, frmConnect::VersionCaption());

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -250,6 +251,40 @@ TEST_F(MainWindowTest, DisconnectReturnsAtOnceAndTheNextLossWaitsAgain) {
     EXPECT_EQ(main->tmr_Disconnect->interval(), 1000);
     EXPECT_TRUE(WaitFor(
         [&] { return server.client.isNull() || server.client->state() != QAbstractSocket::ConnectedState; }));
+}
+
+TEST_F(MainWindowTest, DisconnectDuringTheCountdownOnlyHurriesIt) {
+    int endLines = 0;
+    QObject::connect(main->Session, &client::ClientSession::output, main.get(), [&](const QString& line) {
+        endLines += line.contains(QStringLiteral("VERBINDING BE\u00CBINDIGD"));
+    });
+    main->SetCountdownTick(1000);
+    server.CloseClient();
+    ASSERT_TRUE(WaitFor([&] { return main->tmr_Disconnect->isActive(); }));
+    main->mnuZindleChat[0]->trigger();
+    ASSERT_TRUE(WaitFor([&] { return dialog->isVisible(); }, 500));
+    EXPECT_EQ(endLines, 1);
+    EXPECT_EQ(main->tmr_Disconnect->interval(), 1000);
+}
+
+TEST_F(MainWindowTest, RightClickOnTheListShowsItsMenuOnlyWithASelection) {
+    auto rightRelease = [&] {
+        const QPoint at = main->lstNicknames->visualItemRect(main->lstNicknames->item(0)).center();
+        QMouseEvent release(QEvent::MouseButtonRelease, at, main->lstNicknames->viewport()->mapToGlobal(at),
+                            Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(main->lstNicknames->viewport(), &release);
+    };
+    main->lstNicknames->clearSelection();
+    rightRelease();
+    EXPECT_FALSE(main->menuNicknames->isVisible());
+    Select(0);
+    rightRelease();
+    EXPECT_TRUE(main->menuNicknames->isVisible());
+    main->menuNicknames->hide();
+
+    main->Toolbar1_ButtonClick(1); // "Opties"
+    EXPECT_TRUE(main->menuZindleChat->isVisible());
+    main->menuZindleChat->hide();
 }
 
 TEST_F(MainWindowTest, PopUpMenusHoldTheirItemsAndAboutAndExitWork) {
