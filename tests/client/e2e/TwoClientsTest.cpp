@@ -76,8 +76,10 @@ quint16 FreePort() {
 class TwoClientsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const QString binary =
-            qEnvironmentVariable("ZINDLE_TEST_BINARY_DIR") + QStringLiteral("/server/ZindleChatServer");
+        QString buildDir = qEnvironmentVariable("ZINDLE_TEST_BINARY_DIR");
+        if (buildDir.isEmpty())
+            buildDir = QStringLiteral(ZINDLE_BUILD_DIR);
+        const QString binary = buildDir + QStringLiteral("/server/ZindleChatServer");
         if (!QFileInfo(binary).isExecutable())
             GTEST_SKIP() << "server binary not built: " << binary.toStdString();
         port = FreePort();
