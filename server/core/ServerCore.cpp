@@ -317,10 +317,27 @@ void ServerCore::SendToSlot(int slot, std::string_view text, bool SpecialPacket)
         if (chatLog_ || !text.starts_with(msg::kPriv))
             LogSlotLine("UIT -> [", slot, "] * ", text);
     }
+    if (slot == batchSlot_) {
+        wire::AppendFrame(batch_, text, SpecialPacket);
+        return;
+    }
     std::string frame;
     frame.reserve(text.size() + 3);
     wire::AppendFrame(frame, text, SpecialPacket);
     SendFrame(slot, frame.data(), frame.size());
+}
+
+void ServerCore::BeginBatch(int slot) {
+    batchSlot_ = slot;
+    batch_.clear();
+}
+
+void ServerCore::EndBatch() {
+    const int slot = batchSlot_;
+    batchSlot_ = -1;
+    if (slot >= 0 && !batch_.empty())
+        SendFrame(slot, batch_.data(), batch_.size());
+    std::string().swap(batch_);
 }
 
 // ---------------------------------------------------------------- receiving
@@ -482,6 +499,7 @@ void ServerCore::HandleAckd(int slot) {
     // would outlive the connection.
     if (std::find(LoggedIn_.begin(), LoggedIn_.end(), static_cast<std::int16_t>(slot)) == LoggedIn_.end())
         LoggedIn_.push_back(static_cast<std::int16_t>(slot));
+    BeginBatch(slot);
     SendToSlot(slot, msg::BuildSinf(serverNaam_, ZindleVersion::ServerVersionText()), true);
     SendToSlot(slot, msg::BuildMotd(motd_), true);
     const std::string usrn = msg::BuildUserEntry(msg::kUsrn, slot, Users[i].Nickname, Users[i].Away != 0);
@@ -492,6 +510,7 @@ void ServerCore::HandleAckd(int slot) {
         if (s != slot)
             SendToSlot(s, usrn, true);
     }
+    EndBatch();
     emit userListChanged();
 }
 

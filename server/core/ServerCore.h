@@ -123,6 +123,10 @@ private:
     // Frames and sends one message; command messages are logged as "UIT -> [".
     void SendToSlot(int slot, std::string_view text, bool SpecialPacket);
     void SendFrame(int slot, const char* data, std::size_t size);
+    // While a batch is open, messages to its slot are collected and leave in one
+    // write when it ends (a login answer of thousands of "USRL" lines).
+    void BeginBatch(int slot);
+    void EndBatch();
 
     bool HandleMessage(int slot, std::string_view message); // false: stop this arrival
     bool HandleCack(int slot, std::string_view payload);
@@ -166,6 +170,8 @@ private:
     std::vector<std::string> banList_;
 
     std::string scratch_; // reused for log lines and frames on the relay path
+    int batchSlot_ = -1;
+    std::string batch_;
 };
 
 } // namespace server

@@ -29,6 +29,8 @@ void ConsoleOutput::AppendLatin1Line(std::string_view line) {
     }
     buffer_.append(line.substr(run));
     buffer_ += '\n';
+    if (buffer_.size() >= kFlushAt)
+        Flush();
 }
 
 void ConsoleOutput::AppendUtf8(std::string_view text) {

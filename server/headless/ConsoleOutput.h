@@ -12,7 +12,10 @@ public:
     explicit ConsoleOutput(int fd = 1) : fd_(fd) {}
     ~ConsoleOutput() { Flush(); }
 
-    void AppendLatin1Line(std::string_view line); // adds "\n"
+    // Adds "\n". A buffer that grows past kFlushAt is written at once, so a pass
+    // that logs a great deal (thousands of logins) does not hold it all.
+    void AppendLatin1Line(std::string_view line);
+    static constexpr std::size_t kFlushAt = 256 * 1024;
     void AppendUtf8(std::string_view text);
     // Writes what is buffered. A closed reader (EPIPE) makes further output vanish.
     void Flush();
