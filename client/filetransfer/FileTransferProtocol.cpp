@@ -37,8 +37,7 @@ QString DisplayFileName(const QString& offered) {
 
 SendCheck CheckFileToSend(const QString& path) {
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile() ||
-        BareFileName(path).compare(info.fileName(), Qt::CaseInsensitive) != 0)
+    if (path.isEmpty() || !info.isFile())
         return SendCheck::NotAFile;
     if (info.size() > kMaxFileSize)
         return SendCheck::TooLarge;

@@ -105,9 +105,10 @@ void frmFileSend::cmdSend_Click() {
     case SendCheck::Ok:
         break;
     }
-    if (!m_sender->StartOffer(QFileInfo(path).absoluteFilePath()))
+    const QFileInfo file(path); // a bare name is found in the current folder
+    if (!m_sender->StartOffer(file.absoluteFilePath()))
         return; // the status says why
-    m_sendData(BuildOfferRequest(RemoteUserID, BareFileName(path), m_sender->port()), true);
+    m_sendData(BuildOfferRequest(RemoteUserID, file.fileName(), m_sender->port()), true);
 }
 
 void frmFileSend::cmdClose_Click() {

@@ -211,3 +211,26 @@ TEST_F(FileTransferWindows, HostileOfferedNamesAndTheReceiversCancel) {
     EXPECT_EQ(Status(send), "De client heeft de overdracht geannuleerd");
     EXPECT_TRUE(Entries(dst.path()).isEmpty());
 }
+
+TEST_F(FileTransferWindows, ABareNameIsFoundInTheCurrentFolderAndCancelAllowsANewOffer) {
+    WriteFile(source, "abc");
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(src.path());
+    Child<QLineEdit>(send, "txtFileName")->setText("source.bin");
+    Button(send, "cmdSend")->click();
+    QDir::setCurrent(before);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(Status(send), "Verbinding aan het zoeken met client...");
+    EXPECT_TRUE(send->sender().TimeOut()->isActive());
+
+    Button(send, "cmdSend")->click(); // cancel while nobody has connected
+    EXPECT_EQ(Status(send), "Verbinding geannuleerd");
+    EXPECT_EQ(Button(send, "cmdSend")->text(), "Versturen");
+    EXPECT_TRUE(Button(send, "cmdClose")->isEnabled());
+    EXPECT_FALSE(send->sender().TimeOut()->isActive());
+
+    Child<QLineEdit>(send, "txtFileName")->setText(source);
+    Button(send, "cmdSend")->click();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[1], "FILE7#source.bin#" + std::to_string(send->sender().port()));
+}
