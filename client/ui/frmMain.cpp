@@ -55,6 +55,9 @@ frmMain::frmMain(Prompts prompts, QWidget* parent) : QWidget(parent), prompts(st
 }
 
 frmMain::~frmMain() {
+    // The members the session's signals reach go before the children do.
+    Session->disconnect(this);
+    Session->setPrivateMessageHandler({});
     // Private windows have no parent (a parent would keep them above this one);
     // they end with the main window.
     for (auto& window : PrivateWindows)
