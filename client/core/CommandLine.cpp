@@ -5,9 +5,11 @@
 namespace client {
 
 namespace {
-bool IsHelpSwitch(const QString& word) {
-    return word == QLatin1String("/?") || word == QLatin1String("/h") || word == QLatin1String("-h") ||
-           word == QLatin1String("--help");
+bool HoldsHelpSwitch(const QString& text) {
+    for (const char* help : {"/?", "/h", "-h", "--help"})
+        if (text.contains(QLatin1String(help)))
+            return true;
+    return false;
 }
 } // namespace
 
@@ -16,14 +18,13 @@ CommandLine ParseCommandLine(const QString& args) {
     if (args.trimmed().isEmpty())
         return result;
 
+    if (HoldsHelpSwitch(args)) {
+        result.kind = CommandLine::Kind::Help;
+        return result;
+    }
+
     // The text is split as it stands: two spaces make an empty word.
     const QStringList words = args.split(u' ');
-    for (const QString& word : words) {
-        if (IsHelpSwitch(word)) {
-            result.kind = CommandLine::Kind::Help;
-            return result;
-        }
-    }
 
     result.kind = CommandLine::Kind::Connect;
     const QStringList hostPort = words.at(0).split(u':');

@@ -4,8 +4,8 @@
 //   "host"            host, port 12345
 //   "host:4000 pw"    host, port 4000, password "pw"
 //   "host:4000  pw"   two spaces: the password is the empty second word
-// A word "/?", "/h", "-h" or "--help" asks for the syntax message. "-h" inside a
-// word ("mail-host") is part of a host name, not a switch.
+// "/?", "/h", "-h" or "--help" anywhere in the text asks for the syntax message,
+// even inside a host name ("mail-host.nl") or a password: the whole text is searched.
 #include <QString>
 
 namespace client {

@@ -105,8 +105,9 @@ TEST(CommandLine, Examples) {
         {"host:4000 geheim extra", K::Connect, "host", "4000", "geheim", true},
         {"host:4000  geheim", K::Connect, "host", "4000", "", true}, // two spaces: empty password
         {"host:4000:9 pw", K::Connect, "host", "4000", "pw", true},
-        {"mail-host.nl:4000", K::Connect, "mail-host.nl", "4000", "", false}, // "-h" inside a name
-        {"pw/help-host", K::Connect, "pw/help-host", "12345", "", false},
+        {"mail-host.nl:4000", K::Help, "", "", "", false}, // "-h" inside a host name counts too
+        {"host:4000 pw/hx", K::Help, "", "", "", false},
+        {"host:4000 pw/x", K::Connect, "host", "4000", "pw/x", true},
         {"/?", K::Help, "", "", "", false},
         {"host:4000 /h", K::Help, "", "", "", false},
         {"-h", K::Help, "", "", "", false},
