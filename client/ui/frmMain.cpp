@@ -216,6 +216,9 @@ void frmMain::SetPassword(const std::string& scrambled) {
 bool frmMain::Away() const {
     return Session->Away();
 }
+bool frmMain::InSession() const {
+    return Session->state() == ClientSession::State::InSession;
+}
 void frmMain::SendData(std::string_view strData, bool SpecialPacket) {
     Session->SendData(strData, SpecialPacket);
 }

@@ -48,6 +48,8 @@ public:
     void SetLocalNickname(const QString& nickname);
     void SetPassword(const std::string& scrambled);
     bool Away() const;
+    // Logged in and connected: what is sent now reaches the server.
+    bool InSession() const;
     void SendData(std::string_view strData, bool SpecialPacket);
     void SetAway();
     // Opens a file-send window addressed to this user.

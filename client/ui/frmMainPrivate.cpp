@@ -21,6 +21,7 @@ namespace {
 constexpr int kInputHeightTwips = 330;
 constexpr int kButtonWidthTwips = 1000;
 constexpr int kMinWidthTwips = 200;
+const QString kNotSent = QStringLiteral("**NIET VERSTUURD: GEEN VERBINDING MET DE SERVER**\r\n");
 } // namespace
 
 frmMainPrivate::frmMainPrivate(frmMain& main, QWidget* parent) : QWidget(parent, Qt::Window), Main(main) {
@@ -102,9 +103,14 @@ void frmMainPrivate::cmdDefault_Click() {
     if (command.kind == InputCommand::Kind::SetAway) {
         Main.SetAway();
     } else if (command.kind == InputCommand::Kind::Send) {
-        Main.SendData(command.strData, command.SpecialPacket);
-        // The server echoes nothing back: this is the sender's only copy.
-        AddOutput(command.echo);
+        if (Main.InSession()) {
+            Main.SendData(command.strData, command.SpecialPacket);
+            // The server echoes nothing back: this is the sender's only copy.
+            AddOutput(command.echo);
+        } else {
+            // Between sessions nothing can be sent; an echo would claim otherwise.
+            AddOutput(kNotSent);
+        }
     }
     cmdDefault->setEnabled(false);
     txtInput->clear();

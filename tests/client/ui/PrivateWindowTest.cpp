@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QTimer>
 
 using namespace testsupport;
 
@@ -102,6 +103,19 @@ TEST_F(PrivateWindowTest, SendingGoesAsPrivAndIsEchoedLocally) {
     Pump(30);
     EXPECT_TRUE(server.Take().isEmpty());
     EXPECT_EQ(window->Transcript().plainText(), before);
+}
+
+TEST_F(PrivateWindowTest, ALineTypedAfterTheConnectionIsLostIsNotEchoedAsSent) {
+    client::frmMainPrivate* window = OpenByDoubleClick(1);
+    ASSERT_NE(window, nullptr);
+    main->SetCountdownTick(1000);
+    server.CloseClient();
+    ASSERT_TRUE(WaitFor([&] { return main->tmr_Disconnect->isActive(); }));
+    Send(window, QStringLiteral("hallo?"));
+    const QString transcript = window->Transcript().plainText();
+    EXPECT_FALSE(transcript.contains(QStringLiteral("Jan> hallo?")));
+    EXPECT_TRUE(
+        transcript.endsWith(QStringLiteral("] **NIET VERSTUURD: GEEN VERBINDING MET DE SERVER**\r\n")));
 }
 
 TEST_F(PrivateWindowTest, ClosingFreesTheSlotAndTheNextConversationStartsEmpty) {
