@@ -76,10 +76,7 @@ quint16 FreePort() {
 class TwoClientsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QString buildDir = qEnvironmentVariable("ZINDLE_TEST_BINARY_DIR");
-        if (buildDir.isEmpty())
-            buildDir = QStringLiteral(ZINDLE_BUILD_DIR);
-        const QString binary = buildDir + QStringLiteral("/server/ZindleChatServer");
+        const QString binary = QStringLiteral(ZINDLE_BUILD_DIR "/server/ZindleChatServer");
         if (!QFileInfo(binary).isExecutable())
             GTEST_SKIP() << "server binary not built: " << binary.toStdString();
         port = FreePort();
