@@ -5,8 +5,10 @@
 #include "common/ZindleMessages.h"
 
 #include <arpa/inet.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -94,6 +96,20 @@ public:
         return true;
     }
 
+    // A finished send() only means the bytes are in our own send buffer; they
+    // have arrived when the client's side has acknowledged every one of them.
+    bool WaitUntilReceived() {
+        while (BurstPeer::Clock::now() < deadline_) {
+            int unacknowledged = 0;
+            if (::ioctl(fd_, SIOCOUTQ, &unacknowledged) != 0)
+                return false;
+            if (unacknowledged == 0)
+                return true;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        return false;
+    }
+
 private:
     int fd_;
     BurstPeer::Clock::time_point deadline_;
@@ -130,6 +146,8 @@ void BurstPeer::Serve(std::chrono::seconds timeout) {
         ZindleWire::AppendFrame(burst, ZindleDivideCombine::Escape(LineText(i, filler_)), false);
     if (!c.SendAll(burst))
         error_ = "burst niet volledig verstuurd";
+    else if (!c.WaitUntilReceived())
+        error_ = "burst niet ontvangen";
     lastByte_ = Clock::now();
     finished_ = true;
     // Keep the connection open until the client is done looking.

@@ -23,7 +23,7 @@ public:
     // Starts serving; the whole exchange is bounded by timeout.
     void Start(std::chrono::seconds timeout);
 
-    // Set once the last byte of the burst has been handed to the client's socket.
+    // Set once the client's side has received (acknowledged) the last byte of the burst.
     bool finished() const { return finished_.load(); }
     Clock::time_point lastByteSent() const { return lastByte_; }
     const std::string& error() const { return error_; }
