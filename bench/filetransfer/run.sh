@@ -2,7 +2,8 @@
 # Throughput of a 1 GiB file transfer over 127.0.0.1 between two processes: the
 # client's own sender and receiver against the raw ceiling of the same lock-step
 # exchange over plain sockets, with and without TCP_NODELAY. Prints MB/s, the
-# ratio to the better ceiling, and the peak memory of every process.
+# ratio to the better ceiling, and the peak memory of every process, for the two
+# processes on one CPU, on two CPUs, and left to the scheduler.
 #   [REPEAT=3] bench/filetransfer/run.sh [size-in-MiB, default 1024]
 # Each round runs the three pairs one after the other; medians are compared.
 set -euo pipefail
@@ -41,30 +42,39 @@ rss() { sed -n 's/.*peak_rss_kib \([0-9-]*\).*/\1/p' "$1"; }
 
 median() { tr ' ' '\n' | grep . | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-echo "file transfer bench: $MIB MiB over 127.0.0.1, $REPEAT rounds; load before: $(cut -d' ' -f1-3 /proc/loadavg)"
-RAW0="" RAW1="" OURS="" RSS_RAW="" RSS_OURS=""
-for round in $(seq 1 "$REPEAT"); do
-    for nodelay in 0 1; do
-        start_server "$WORK/serve.out" "$BIN/ft_bench_raw" serve "$SRC" $nodelay
-        timeout 300 "$BIN/ft_bench_raw" fetch "$PORT" "$WORK/raw.bin" $nodelay "$SIZE" >"$WORK/fetch.out"
-        wait "$SERVER_PID"
-        eval "RAW$nodelay=\"\$RAW$nodelay $(mbps "$WORK/fetch.out")\""
-        RSS_RAW="server $(rss "$WORK/serve.out") KiB, fetcher $(rss "$WORK/fetch.out") KiB"
-        rm -f "$WORK/raw.bin"
-    done
-    start_server "$WORK/send.out" "$BIN/ft_bench_transfer" send "$SRC"
-    timeout 300 "$BIN/ft_bench_transfer" receive "$PORT" "$WORK/received.bin" >"$WORK/receive.out"
+# One transfer; $1 = raw0 | raw1 | ours, $2/$3 = CPU lists of the serving and the receiving process.
+transfer() {
+    local kind=$1 serveCpu=$2 fetchCpu=$3
+    if [ "$kind" = ours ]; then
+        start_server "$WORK/serve.out" taskset -c "$serveCpu" "$BIN/ft_bench_transfer" send "$SRC"
+        timeout 300 taskset -c "$fetchCpu" "$BIN/ft_bench_transfer" receive "$PORT" "$WORK/received.bin" >"$WORK/fetch.out"
+    else
+        start_server "$WORK/serve.out" taskset -c "$serveCpu" "$BIN/ft_bench_raw" serve "$SRC" "${kind#raw}"
+        timeout 300 taskset -c "$fetchCpu" "$BIN/ft_bench_raw" fetch "$PORT" "$WORK/received.bin" "${kind#raw}" "$SIZE" >"$WORK/fetch.out"
+    fi
     wait "$SERVER_PID"
-    OURS="$OURS $(mbps "$WORK/receive.out")"
-    RSS_OURS="sender $(rss "$WORK/send.out") KiB, receiver $(rss "$WORK/receive.out") KiB"
-    if ! cmp -s "$SRC" "$WORK/received.bin"; then echo "  RECEIVED FILE DIFFERS"; exit 1; fi
+    if ! cmp -s "$SRC" "$WORK/received.bin"; then echo "  $kind: RECEIVED FILE DIFFERS"; exit 1; fi
     rm -f "$WORK/received.bin"
+    RSS[$kind]="$(rss "$WORK/serve.out") / $(rss "$WORK/fetch.out") KiB"
+    RATE[$kind]="${RATE[$kind]:-} $(mbps "$WORK/fetch.out")"
+}
+
+LAST=$(($(nproc) - 1))
+echo "file transfer bench: $MIB MiB over 127.0.0.1, $REPEAT rounds, medians in MB/s; load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+# Pinned, because on a small shared machine the scheduler's placement otherwise decides more than the code does.
+for placement in "both on CPU $LAST:$LAST:$LAST" "on CPUs 0 and $LAST:0:$LAST" "unpinned:0-$LAST:0-$LAST"; do
+    IFS=: read -r label serveCpu fetchCpu <<<"$placement"
+    declare -A RATE=() RSS=()
+    for _ in $(seq 1 "$REPEAT"); do
+        for kind in raw0 raw1 ours; do transfer $kind "$serveCpu" "$fetchCpu"; done
+    done
+    R0=$(echo ${RATE[raw0]} | median) R1=$(echo ${RATE[raw1]} | median) RO=$(echo ${RATE[ours]} | median)
+    echo "  $label:"
+    printf '    raw, Nagle on      %7s  (%s)\n' "$R0" "${RATE[raw0]# }"
+    printf '    raw, TCP_NODELAY   %7s  (%s)\n' "$R1" "${RATE[raw1]# }"
+    printf '    FileSender/FileReceiver %7s  (%s)\n' "$RO" "${RATE[ours]# }"
+    awk -v o="$RO" -v a="$R0" -v b="$R1" 'BEGIN { best = a > b ? a : b
+        printf "    ours / better ceiling: %.0f %% (target >= 70 %%)\n", 100 * o / best }'
+    echo "    peak RSS serving / receiving process: raw ${RSS[raw1]}, ours ${RSS[ours]}"
 done
-M0=$(echo $RAW0 | median) M1=$(echo $RAW1 | median) MO=$(echo $OURS | median)
-printf '  raw lock-step, TCP_NODELAY=0: median %8s MB/s  (%s)\n' "$M0" "$RAW0"
-printf '  raw lock-step, TCP_NODELAY=1: median %8s MB/s  (%s)   peak RSS %s\n' "$M1" "$RAW1" "$RSS_RAW"
-printf '  FileSender -> FileReceiver:   median %8s MB/s  (%s)   peak RSS %s\n' "$MO" "$OURS" "$RSS_OURS"
 echo "  every received file identical to the source; load after: $(cut -d' ' -f1-3 /proc/loadavg)"
-awk -v o="$MO" -v a="$M0" -v b="$M1" 'BEGIN {
-    best = a > b ? a : b
-    printf "  ratio of the medians to the better ceiling: %.0f %% (target >= 70 %%)\n", 100 * o / best }'

@@ -60,7 +60,8 @@ private:
     bool Setup();
     bool WaitForListener();
     bool StartConnect(Connection& c);
-    void Poll(int timeoutMs);
+    void Poll(std::uint64_t timeoutNs);
+    std::uint64_t PacedTimeoutNs(std::uint64_t now) const;
     void OnEvent(Connection& c, std::uint32_t events);
     void OnReadable(Connection& c);
     void Flush(Connection& c);
@@ -259,9 +260,13 @@ void Driver::OnEvent(Connection& c, std::uint32_t events) {
         Flush(c);
 }
 
-void Driver::Poll(int timeoutMs) {
+void Driver::Poll(std::uint64_t timeoutNs) {
     epoll_event events[1024];
-    const int n = epoll_wait(ep_, events, 1024, timeoutMs);
+    // Nanosecond timeouts: a paced line should leave when it is due, not at the
+    // next whole millisecond.
+    const timespec timeout{static_cast<time_t>(timeoutNs / 1'000'000'000ull),
+                           static_cast<long>(timeoutNs % 1'000'000'000ull)};
+    const int n = epoll_pwait2(ep_, events, 1024, &timeout, nullptr);
     for (int i = 0; i < n; ++i)
         OnEvent(*static_cast<Connection*>(events[i].data.ptr), events[i].events);
 }
@@ -289,7 +294,7 @@ bool Driver::LoginPhase() {
                         " ingelogd na " + std::to_string(o_.loginTimeout) + " s");
             return false;
         }
-        Poll(10);
+        Poll(10'000'000);
     }
     report_.loginSeconds = NsToSeconds(NowNs() - start);
     const auto cpuAfter = o_.serverPid ? ReadCpuTicks(o_.serverPid) : std::nullopt;
@@ -304,7 +309,7 @@ void Driver::Settle() {
     const std::uint64_t limit = NowNs() + SecondsToNs(5);
     lastArrivalNs_ = NowNs();
     while (NowNs() < limit && NowNs() - lastArrivalNs_ < 300'000'000ull)
-        Poll(20);
+        Poll(20'000'000);
 }
 
 // Sends what this client may send now: in the open loop as long as the window
@@ -327,6 +332,15 @@ void Driver::TopUp(Connection& c, std::uint64_t now) {
         cl.SendLine(stamp, filler, c.out);
         ++report_.linesSent;
     }
+}
+
+// Until the next line of the schedule is due (lines go out round-robin, so that
+// is line number linesSent overall), at most a millisecond. A line that is due
+// already waits for its window: a short nap then, not a spin.
+std::uint64_t Driver::PacedTimeoutNs(std::uint64_t now) const {
+    const double k = static_cast<double>(report_.linesSent);
+    const std::uint64_t due = chatStartNs_ + static_cast<std::uint64_t>(k / linesPerSecond_ * 1e9);
+    return due <= now ? 20'000 : std::min<std::uint64_t>(due - now, 1'000'000);
 }
 
 bool Driver::ChatPhase() {
@@ -385,7 +399,7 @@ bool Driver::ChatPhase() {
                         " afgeleverd");
             break;
         }
-        Poll(paced_ ? 1 : 20);
+        Poll(paced_ ? PacedTimeoutNs(NowNs()) : 20'000'000);
     }
     chatting_ = false;
     const auto cpuAfter = o_.serverPid ? ReadCpuTicks(o_.serverPid) : std::nullopt;
@@ -403,9 +417,12 @@ bool Driver::ChatPhase() {
     if (cpuBefore && cpuAfter) {
         report_.haveCpu = true;
         report_.serverCpuNs = TicksToNs(*cpuAfter) - TicksToNs(*cpuBefore);
-        if (report_.deliveries > 0)
-            report_.serverCpuNsPerDelivery =
-                static_cast<double>(report_.serverCpuNs) / static_cast<double>(report_.deliveries);
+        const std::uint64_t userNs = TicksToNs(CpuTicks{cpuAfter->user - cpuBefore->user, 0});
+        if (report_.deliveries > 0) {
+            const auto deliveries = static_cast<double>(report_.deliveries);
+            report_.serverCpuNsPerDelivery = static_cast<double>(report_.serverCpuNs) / deliveries;
+            report_.serverUserNsPerDelivery = static_cast<double>(userNs) / deliveries;
+        }
     }
     return report_.exitCode == 0;
 }

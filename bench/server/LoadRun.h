@@ -44,6 +44,9 @@ struct Report {
     bool haveCpu = false;
     std::uint64_t serverCpuNs = 0;
     double serverCpuNsPerDelivery = 0;
+    // The user part alone: on loopback the kernel time of the server's sends also
+    // carries the receiving side's TCP work, which a real network would not.
+    double serverUserNsPerDelivery = 0;
     LatencyHistogram latency;
 };
 
