@@ -158,12 +158,13 @@ void FileSender::onNextChunk() {
         return;
     }
     const qint64 chunkSize = std::min(kChunkSize, m_fileSize - m_bytesSent);
-    // Chunk and marker leave in one write, read straight into the buffer that is sent.
-    m_chunkBuffer.resize(chunkSize + kChunkEnd.size());
-    if (m_file.read(m_chunkBuffer.data(), chunkSize) != chunkSize)
+    // Chunk and marker leave in one write, read straight into the buffer that is sent. A fresh
+    // buffer each time, so the socket may keep it instead of copying.
+    QByteArray chunkBuffer(chunkSize + kChunkEnd.size(), Qt::Uninitialized);
+    if (m_file.read(chunkBuffer.data(), chunkSize) != chunkSize)
         return readFailed();
-    std::memcpy(m_chunkBuffer.data() + chunkSize, kChunkEnd.constData(), size_t(kChunkEnd.size()));
-    if (m_socket->sendData(m_chunkBuffer.constData(), m_chunkBuffer.size()) < 0)
+    std::memcpy(chunkBuffer.data() + chunkSize, kChunkEnd.constData(), size_t(kChunkEnd.size()));
+    if (m_socket->sendData(chunkBuffer) < 0)
         return sendFailed();
     m_bytesSent += chunkSize;
     m_chunkCounter = (m_chunkCounter + 1) % kProgressEvery;

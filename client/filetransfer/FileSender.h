@@ -99,7 +99,6 @@ private:
     QString m_path;
     quint16 m_offerPort = 0;
     QFile m_file;
-    QByteArray m_chunkBuffer;
     qint64 m_fileSize = 0;
     qint64 m_bytesSent = 0;
     int m_chunkCounter = 0;
