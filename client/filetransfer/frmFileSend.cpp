@@ -26,6 +26,7 @@ frmFileSend::frmFileSend(std::function<void(const std::string& strData, bool spe
     m_sender = new FileSender(this);
     txtFileName = new FileDropLineEdit(this);
     cmdBrowse = new QPushButton(QStringLiteral("..."), this);
+    cmdBrowse->setMaximumWidth(ui::TwipsToPixels(600, this));
     cmdSend = new QPushButton(QStringLiteral("Versturen"), this);
     cmdClose = new QPushButton(QStringLiteral("Sluiten"), this);
     lblStatus = new QLabel(this);
