@@ -442,12 +442,12 @@ bool ServerCore::HandleMessage(int slot, std::string_view message) {
 
 void ServerCore::RelayChat(std::string_view line) {
     // Framed once; the same bytes go to every logged-in user, the sender included.
-    std::string frame;
-    frame.reserve(line.size() + 1);
-    frame.append(line);
-    frame += wire::kTerminator;
+    relayFrame_.assign(line);
+    relayFrame_ += wire::kTerminator;
     for (std::size_t k = 0; k < LoggedIn_.size(); ++k)
-        SendFrame(LoggedIn_[k], frame.data(), frame.size());
+        SendFrame(LoggedIn_[k], relayFrame_.data(), relayFrame_.size());
+    if (relayFrame_.capacity() > 64 * 1024)
+        std::string().swap(relayFrame_); // one long line does not pin its memory
 }
 
 bool ServerCore::HandleCack(int slot, std::string_view payload) {

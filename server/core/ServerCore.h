@@ -169,7 +169,8 @@ private:
     bool dubbelIP_ = false;
     std::vector<std::string> banList_;
 
-    std::string scratch_; // reused for log lines and frames on the relay path
+    std::string scratch_;    // reused for log lines and frames on the relay path
+    std::string relayFrame_; // the chat line being relayed, framed
     int batchSlot_ = -1;
     std::string batch_;
 };
