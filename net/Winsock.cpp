@@ -9,8 +9,12 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <cerrno>
 #include <functional>
+#include <string>
+#include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace net {
 
@@ -23,6 +27,10 @@ constexpr int kLingerMs = 10000;
 // Nested DoEvents passes beyond this depth do nothing: a flood of events that each
 // let events run must not grow the stack without bound.
 constexpr int kMaxDoEventsDepth = 16;
+
+// A connection's own send buffer keeps at most this much room once it has been
+// handed to the system: thousands of mostly idle connections must stay small.
+constexpr std::size_t kKeptSendCapacity = 4096;
 
 // Descriptors of connection requests that are being offered right now. Only these
 // may be accepted or refused, so a stale or made-up id can never close a
@@ -92,6 +100,24 @@ struct Winsock::Private {
     bool arrivedMeanwhile = false;
     bool closePending = false;
 
+    // Written bytes wait here until the end of the current event-loop pass, so
+    // that everything written to one connection in a pass leaves in one system
+    // call. Only used while Qt's own buffer is empty: once the system stops taking
+    // bytes, Qt holds the rest and everything after it until it has drained.
+    std::string pending;
+    int dirtySlot = -1;  // index in dirtyList while pending waits for the flush
+    bool broken = false; // the system refused the connection's bytes for good
+
+    // Objects with pending bytes; entries of objects that went away are null.
+    static std::vector<Private*> dirtyList;
+    static bool flushPosted;
+    static void flushDirty();
+
+    void markDirty();
+    void forgetDirty();
+    void flushPending();
+    void releasePending();
+
     void onRequest(qintptr descriptor);
     void adopt(QTcpSocket* s);
     void wire(QTcpSocket* s);
@@ -104,6 +130,9 @@ struct Winsock::Private {
     void stopLookup();
     void releaseSocket();
 };
+
+std::vector<Winsock::Private*> Winsock::Private::dirtyList;
+bool Winsock::Private::flushPosted = false;
 
 // ---- listening ---------------------------------------------------------------
 
@@ -163,6 +192,7 @@ void Winsock::Private::wire(QTcpSocket* s) {
 
 void Winsock::Private::adopt(QTcpSocket* s) {
     socket = s;
+    broken = false;
     wire(s);
     if (noDelay)
         s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -174,6 +204,7 @@ void Winsock::connectToHost(const QString& host, quint16 port) {
     close();
     auto* s = new QTcpSocket(this);
     d->socket = s;
+    d->broken = false;
     d->wire(s);
     QObject::connect(s, &QAbstractSocket::connected, this, [this] { d->onConnected(); });
     if (d->localPort != 0)
@@ -258,6 +289,8 @@ void Winsock::Private::stopLookup() {
 // Our own close: the socket is cut loose from this object at once, so it raises
 // nothing here, but lives on by itself until what was written has left.
 void Winsock::Private::releaseSocket() {
+    forgetDirty();
+    flushPending();
     QTcpSocket* s = socket;
     socket = nullptr;
     inDataArrival = false;
@@ -295,13 +328,94 @@ qint64 Winsock::sendData(const QByteArray& data) {
 }
 
 qint64 Winsock::sendData(const char* data, qint64 size) {
-    if (!d->socket || d->socket->state() != QAbstractSocket::ConnectedState)
+    if (!d->socket || d->socket->state() != QAbstractSocket::ConnectedState || d->broken || size < 0)
         return -1;
-    return d->socket->write(data, size);
+    // Qt still holds bytes the system would not take: later ones queue behind them.
+    if (d->pending.empty() && d->socket->bytesToWrite() > 0)
+        return d->socket->write(data, size);
+    if (size == 0)
+        return 0;
+    d->pending.append(data, static_cast<std::size_t>(size));
+    d->markDirty();
+    return size;
 }
 
 qint64 Winsock::bytesToWrite() const {
-    return d->socket ? d->socket->bytesToWrite() : 0;
+    return d->socket ? qint64(d->pending.size()) + d->socket->bytesToWrite() : 0;
+}
+
+void Winsock::Private::markDirty() {
+    if (dirtySlot >= 0)
+        return;
+    auto* app = QCoreApplication::instance();
+    if (!app) { // no event loop to wait for
+        flushPending();
+        return;
+    }
+    dirtySlot = int(dirtyList.size());
+    dirtyList.push_back(this);
+    if (!flushPosted) {
+        flushPosted = true;
+        QMetaObject::invokeMethod(app, &Private::flushDirty, Qt::QueuedConnection);
+    }
+}
+
+void Winsock::Private::forgetDirty() {
+    if (dirtySlot < 0)
+        return;
+    dirtyList[std::size_t(dirtySlot)] = nullptr;
+    dirtySlot = -1;
+}
+
+// Runs once per event-loop pass in which something was written (also from a
+// DoEvents() inside a handler: the bytes keep their order either way).
+void Winsock::Private::flushDirty() {
+    flushPosted = false;
+    // Indexed: an object dirtied meanwhile is appended and flushed in this round.
+    for (std::size_t i = 0; i < dirtyList.size(); ++i) {
+        Private* p = dirtyList[i];
+        if (!p)
+            continue;
+        p->dirtySlot = -1;
+        p->flushPending();
+    }
+    dirtyList.clear();
+}
+
+// One system call for everything pending; what the system does not take yet goes
+// to Qt's buffer, which sends it as soon as the connection is writable again.
+void Winsock::Private::flushPending() {
+    if (pending.empty())
+        return;
+    if (!socket || socket->state() != QAbstractSocket::ConnectedState) {
+        releasePending(); // the connection is gone: nobody can receive these
+        return;
+    }
+    const int fd = int(socket->socketDescriptor());
+    const char* data = pending.data();
+    const std::size_t size = pending.size();
+    ssize_t sent;
+    do {
+        sent = ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        // Reset or broken pipe: the bytes are lost and the read side reports the
+        // close as usual.
+        broken = true;
+        releasePending();
+        return;
+    }
+    const std::size_t taken = sent > 0 ? std::size_t(sent) : 0;
+    if (taken < size)
+        socket->write(data + taken, qint64(size - taken));
+    releasePending();
+}
+
+void Winsock::Private::releasePending() {
+    if (pending.capacity() > kKeptSendCapacity)
+        std::string().swap(pending);
+    else
+        pending.clear();
 }
 
 QByteArray Winsock::getData() {
@@ -318,6 +432,7 @@ Winsock::Winsock(QObject* parent) : QObject(parent), d(std::make_unique<Private>
 
 Winsock::~Winsock() {
     d->stopLookup();
+    // releaseSocket() also hands pending bytes over and leaves the dirty list.
     d->releaseSocket();
     if (d->listener) {
         d->listener->close();
