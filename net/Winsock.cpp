@@ -419,7 +419,12 @@ void Winsock::Private::releasePending() {
 }
 
 QByteArray Winsock::getData() {
-    return d->socket ? d->socket->readAll() : QByteArray();
+    const qint64 available = d->socket ? d->socket->bytesAvailable() : 0;
+    if (available <= 0)
+        return QByteArray();
+    // Asking for exactly what is buffered lets Qt hand over its read block itself
+    // rather than a copy: an idle connection then holds no 16 KiB block of its own.
+    return d->socket->read(available);
 }
 
 qint64 Winsock::bytesAvailable() const {
