@@ -110,7 +110,7 @@ struct Winsock::Private {
 
     // Objects with pending bytes; entries of objects that went away are null.
     static std::vector<Private*> dirtyList;
-    static bool flushPosted;
+    static QCoreApplication* flushPostedTo; // application the flush is waiting in
     static void flushDirty();
 
     void markDirty();
@@ -132,7 +132,7 @@ struct Winsock::Private {
 };
 
 std::vector<Winsock::Private*> Winsock::Private::dirtyList;
-bool Winsock::Private::flushPosted = false;
+QCoreApplication* Winsock::Private::flushPostedTo = nullptr;
 
 // ---- listening ---------------------------------------------------------------
 
@@ -354,8 +354,9 @@ void Winsock::Private::markDirty() {
     }
     dirtySlot = int(dirtyList.size());
     dirtyList.push_back(this);
-    if (!flushPosted) {
-        flushPosted = true;
+    // A flush posted to an application that has since gone never runs: post anew.
+    if (flushPostedTo != app) {
+        flushPostedTo = app;
         QMetaObject::invokeMethod(app, &Private::flushDirty, Qt::QueuedConnection);
     }
 }
@@ -370,7 +371,7 @@ void Winsock::Private::forgetDirty() {
 // Runs once per event-loop pass in which something was written (also from a
 // DoEvents() inside a handler: the bytes keep their order either way).
 void Winsock::Private::flushDirty() {
-    flushPosted = false;
+    flushPostedTo = nullptr;
     // Indexed: an object dirtied meanwhile is appended and flushed in this round.
     for (std::size_t i = 0; i < dirtyList.size(); ++i) {
         Private* p = dirtyList[i];

@@ -49,7 +49,9 @@ public:
     // (or nothing at all on failure: the caller times out).
     void connectToHost(const QString& host, quint16 port);
 
-    // Queues bytes; they leave in the order written. -1 when the object holds no
+    // Queues bytes; they leave in the order written. Everything written to a
+    // connection during one pass of the event loop leaves together when the pass
+    // ends (close() and destruction send it at once). -1 when the object holds no
     // open connection or the write failed.
     qint64 sendData(const QByteArray& data);
     qint64 sendData(const char* data, qint64 size);
