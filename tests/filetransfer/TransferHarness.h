@@ -1,5 +1,7 @@
 #pragma once
 // Helpers of the transfer tests: bounded waiting, files and their hashes.
+#include "tests/support/EventWait.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -13,17 +15,7 @@ namespace fttest {
 
 // Runs events until `done` holds or `limitMs` passed.
 inline bool WaitFor(const std::function<bool()>& done, int limitMs = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        // Windows closed with WA_DeleteOnClose go now: no event loop runs here to delete them.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::usleep(200);
-    }
-    return true;
+    return zindletest::WaitUntil(done, limitMs);
 }
 
 inline QByteArray Hash(const QString& path) {

@@ -2,6 +2,7 @@
 // Helpers for loopback tests of the socket object: a bounded wait, an event
 // recorder, and a listener/client/accepted triple on 127.0.0.1.
 #include "net/Winsock.h"
+#include "tests/support/EventWait.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
@@ -13,14 +14,7 @@ namespace nettest {
 
 // Runs the event loop until cond() holds or timeoutMs has passed.
 inline bool waitUntil(const std::function<bool()>& cond, int timeoutMs = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!cond()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
+    return zindletest::WaitUntil(cond, timeoutMs);
 }
 
 // Lets the event loop run for a short, fixed time (to show that nothing happens).

@@ -1,6 +1,8 @@
 #pragma once
 // A scripted chat server on 127.0.0.1 for session tests: it accepts one client,
 // records every byte the client sends and writes whatever the test tells it to.
+#include "tests/support/EventWait.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -11,16 +13,7 @@
 namespace clienttest {
 
 // Runs the event loop until cond() holds or timeoutMs has passed.
-inline bool WaitUntil(const std::function<bool()>& cond, int timeoutMs = 3000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!cond()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
+using zindletest::WaitUntil;
 
 // Bytes as a readable string: printable ASCII as is, everything else as <hh>.
 inline std::string Printable(const QByteArray& bytes) {

@@ -1,29 +1,18 @@
 #include "UiTestSupport.h"
 
+#include "tests/support/EventWait.h"
+
 #include <QCoreApplication>
 #include <QThread>
 
 namespace testsupport {
 
 bool WaitFor(const std::function<bool()>& pred, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!pred()) {
-        if (timer.elapsed() > timeoutMs)
-            return pred();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
+    return zindletest::WaitUntil(pred, timeoutMs);
 }
 
 void Pump(int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
+    zindletest::Pump(ms);
 }
 
 QByteArray Command(const std::string& body) {

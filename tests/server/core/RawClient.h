@@ -2,6 +2,8 @@
 // A test client that speaks raw bytes to the server on 127.0.0.1: it sends what
 // it is told and collects every NUL-terminated message it receives. Every wait is
 // bounded.
+#include "tests/support/EventWait.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTcpSocket>
@@ -14,22 +16,12 @@ namespace testing_support {
 
 // Pumps events until pred() holds or ms milliseconds passed.
 inline bool WaitFor(const std::function<bool()>& pred, int ms = 3000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!pred()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
+    return zindletest::WaitUntil(pred, ms);
 }
 
 // Lets events run for ms milliseconds (to show that something does NOT arrive).
 inline void Settle(int ms = 150) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    zindletest::Pump(ms);
 }
 
 inline std::string Cmd(std::string_view body) {

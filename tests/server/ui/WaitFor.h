@@ -1,17 +1,7 @@
 #pragma once
 // Runs the event loop until a condition holds or the time is up.
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
+#include "tests/support/EventWait.h"
 
 template <class Condition> bool WaitFor(Condition condition, int timeoutMs = 3000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return true;
+    return zindletest::WaitUntil(condition, timeoutMs);
 }
