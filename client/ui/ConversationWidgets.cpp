@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QTextEdit>
+#include <QToolBar>
 
 namespace client {
 
@@ -18,6 +19,22 @@ QFont CourierFont() {
     return font;
 }
 } // namespace
+
+QToolBar* NewToolbar(QWidget* parent) {
+    auto* toolbar = new QToolBar(parent);
+    toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    return toolbar;
+}
+
+QAction* AddToolbarButton(QToolBar* toolbar, int index, const char* caption, const char* tip,
+                          const std::function<void(int)>& onClick) {
+    QAction* action = toolbar->addAction(QString::fromLatin1(caption));
+    action->setObjectName(QStringLiteral("Toolbar1_Button%1").arg(index));
+    action->setToolTip(QString::fromLatin1(tip));
+    QObject::connect(action, &QAction::triggered, toolbar, [onClick, index] { onClick(index); });
+    return action;
+}
 
 QTextEdit* NewTranscriptBox(QWidget* parent) {
     auto* box = new QTextEdit(parent);

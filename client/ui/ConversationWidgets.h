@@ -4,12 +4,22 @@
 // transcript goes to the input line.
 #include <QtGlobal>
 
+#include <functional>
+
+class QAction;
 class QKeyEvent;
 class QLineEdit;
 class QTextEdit;
+class QToolBar;
 class QWidget;
 
 namespace client {
+
+// The text-only toolbar "Toolbar1" of a conversation window.
+QToolBar* NewToolbar(QWidget* parent);
+// Adds button `index` ("Toolbar1_Button<index>"); a click calls onClick(index).
+QAction* AddToolbarButton(QToolBar* toolbar, int index, const char* caption, const char* tip,
+                          const std::function<void(int)>& onClick);
 
 // Read-only rich text, Courier 9.75 pt.
 QTextEdit* NewTranscriptBox(QWidget* parent);

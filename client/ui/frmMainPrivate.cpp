@@ -44,15 +44,10 @@ void frmMainPrivate::BuildControls() {
     setWindowIcon(about::LogoIcon());
     resize(ui::TwipsToPixels(7200, this), ui::TwipsToPixels(4800, this));
 
-    Toolbar1 = new QToolBar(this);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    Toolbar1 = NewToolbar(this);
     auto button = [this](int index, const char* caption, const char* tip) {
-        QAction* action = Toolbar1->addAction(QString::fromLatin1(caption));
-        action->setObjectName(QStringLiteral("Toolbar1_Button%1").arg(index));
-        action->setToolTip(QString::fromLatin1(tip));
-        connect(action, &QAction::triggered, this, [this, index] { Toolbar1_ButtonClick(index); });
-        Toolbar1Buttons[std::size_t(index)] = action;
+        Toolbar1Buttons[std::size_t(index)] =
+            AddToolbarButton(Toolbar1, index, caption, tip, [this](int i) { Toolbar1_ButtonClick(i); });
     };
     button(1, "Versturen", "Een bestand versturen");
     Toolbar1Buttons[2] = Toolbar1->addSeparator();
