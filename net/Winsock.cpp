@@ -31,6 +31,11 @@ constexpr int kMaxDoEventsDepth = 16;
 // A connection's own send buffer keeps at most this much room once it has been
 // handed to the system: thousands of mostly idle connections must stay small.
 constexpr std::size_t kKeptSendCapacity = 4096;
+// A block this large leaves at once: gathering it with others gains nothing, and
+// sending it straight from the caller's memory saves a copy (file chunks). On a
+// connection set to no delay every write leaves at once: lock-step exchanges wait
+// for each small request.
+constexpr qint64 kDirectSendBytes = 32 * 1024;
 
 // Descriptors of connection requests that are being offered right now. Only these
 // may be accepted or refused, so a stale or made-up id can never close a
@@ -117,6 +122,7 @@ struct Winsock::Private {
     void forgetDirty();
     void flushPending();
     void releasePending();
+    void sendNow(const char* data, std::size_t size);
 
     void onRequest(qintptr descriptor);
     void adopt(QTcpSocket* s);
@@ -335,6 +341,16 @@ qint64 Winsock::sendData(const char* data, qint64 size) {
         return d->socket->write(data, size);
     if (size == 0)
         return 0;
+    if (size >= kDirectSendBytes || d->noDelay) {
+        if (d->pending.empty()) {
+            d->sendNow(data, std::size_t(size));
+        } else { // what was gathered before goes first
+            d->pending.append(data, static_cast<std::size_t>(size));
+            d->forgetDirty();
+            d->flushPending();
+        }
+        return size;
+    }
     d->pending.append(data, static_cast<std::size_t>(size));
     d->markDirty();
     return size;
@@ -392,9 +408,13 @@ void Winsock::Private::flushPending() {
         releasePending(); // the connection is gone: nobody can receive these
         return;
     }
+    sendNow(pending.data(), pending.size());
+    releasePending();
+}
+
+// One system call; what the system does not take yet goes to Qt's buffer.
+void Winsock::Private::sendNow(const char* data, std::size_t size) {
     const int fd = int(socket->socketDescriptor());
-    const char* data = pending.data();
-    const std::size_t size = pending.size();
     ssize_t sent;
     do {
         sent = ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -403,13 +423,11 @@ void Winsock::Private::flushPending() {
         // Reset or broken pipe: the bytes are lost and the read side reports the
         // close as usual.
         broken = true;
-        releasePending();
         return;
     }
     const std::size_t taken = sent > 0 ? std::size_t(sent) : 0;
     if (taken < size)
         socket->write(data + taken, qint64(size - taken));
-    releasePending();
 }
 
 void Winsock::Private::releasePending() {

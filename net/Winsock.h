@@ -78,7 +78,8 @@ public:
     static QString localIP();
     static QString localHostName();
 
-    // Disables Nagle's algorithm on a connected object (lock-step transfers).
+    // Disables Nagle's algorithm on a connected object and sends every write at
+    // once instead of at the end of the pass (lock-step transfers).
     void setNoDelay(bool on);
 
 signals:
