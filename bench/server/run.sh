@@ -42,9 +42,15 @@ export XDG_CONFIG_HOME="$(mktemp -d)" # the server's stored options stay out of 
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$XDG_CONFIG_HOME}"
 
 SERVER_PID=""
+# Stops the server we started: politely, then after 5 s for good.
 cleanup() {
     if [[ -n "$SERVER_PID" ]]; then
         kill "$SERVER_PID" 2>/dev/null || true
+        for _ in $(seq 1 50); do
+            kill -0 "$SERVER_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -9 "$SERVER_PID" 2>/dev/null || true
         wait "$SERVER_PID" 2>/dev/null || true
         SERVER_PID=""
     fi
@@ -71,7 +77,8 @@ ROWS=()
 run_case() {
     local name="$1" kind="$2" chatlog="$3"
     shift 3
-    local port out rc
+    local port out rc load
+    load="$(cut -d' ' -f1 /proc/loadavg)"
     port="$(free_port)"
     start_server "$kind" "$chatlog" "$port"
     set +e
@@ -85,7 +92,7 @@ run_case() {
         echo "  $name: FAILED (exit $rc): $(grep -m1 'FOUT' <<<"$out" || tail -1 <<<"$out")"
     fi
     echo "  $name: ${result#RESULT }"
-    ROWS+=("$name|$rc|${result#RESULT }|$(cut -d' ' -f1 /proc/loadavg)")
+    ROWS+=("$name|$rc|${result#RESULT }|$load")
 }
 
 echo "== ZindleChat server load benchmark =="

@@ -11,17 +11,23 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string_view>
+#include <unistd.h>
 
 namespace {
-void QuitOnSignal(int) {
-    QCoreApplication::quit();
+// A signal handler may only write to a pipe; the event loop reads it and quits.
+int gSignalPipe[2] = {-1, -1};
+void OnSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(gSignalPipe[1], &byte, 1);
 }
 } // namespace
 
@@ -70,8 +76,12 @@ int main(int argc, char** argv) {
                 core.ChatLog() ? "aan" : "uit");
     std::fflush(stdout);
 
-    std::signal(SIGTERM, QuitOnSignal);
-    std::signal(SIGINT, QuitOnSignal);
+    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return 3;
+    QSocketNotifier quitNotifier(gSignalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&quitNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGINT, OnSignal);
     QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
     window.EndProgram = [] {};
     return QApplication::exec();
