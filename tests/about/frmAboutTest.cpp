@@ -1,9 +1,9 @@
 // The About window offscreen: its texts, the scroll timer, closing, reopening
 // where the credits stopped, the two links, and the logo resource.
 #include "about/frmAbout.h"
+#include "tests/support/EventWait.h"
 #include <QApplication>
 #include <QDesktopServices>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -15,14 +15,6 @@ using about::frmAbout;
 
 namespace {
 const QString kVersion = QStringLiteral("Server\r\n Versie 0.2 build #0004");
-
-template <typename Pred> bool WaitFor(Pred pred, int timeoutMs = 3000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!pred() && clock.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return pred();
-}
 
 QString LastLine(const QLabel* label) {
     return label->text().split(QLatin1Char('\n')).last();
@@ -62,7 +54,7 @@ TEST(frmAbout, TimerScrollsAndClosingStopsIt) {
     frmAbout form(kVersion);
     form.show();
     const int before = about::SharedCredits().counter();
-    ASSERT_TRUE(WaitFor([&] { return about::SharedCredits().counter() != before; }));
+    ASSERT_TRUE(zindletest::WaitUntil([&] { return about::SharedCredits().counter() != before; }));
     EXPECT_EQ(LastLine(form.lblCredits), about::SharedCredits().visibleLines().last());
 
     form.cmdSluiten->click();
