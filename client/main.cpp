@@ -11,6 +11,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZindleChat"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("zindlechat-client"));
     QApplication::setWindowIcon(about::LogoIcon());
     // Hiding the main window during a reconnect is not the end of the program.
     QApplication::setQuitOnLastWindowClosed(false);

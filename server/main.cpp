@@ -1,5 +1,7 @@
 // ZindleChatServer: the main window, or the console server when asked for one.
 // The console road needs no display, so it is taken before any QApplication exists.
+#include "about/DutchTranslations.h"
+#include "about/Logo.h"
 #include "server/core/ServerCore.h"
 #include "server/headless/Headless.h"
 #include "server/ui/frmMain.h"
@@ -22,6 +24,9 @@ int main(int argc, char** argv) {
         return RunHeadless(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName("ZindleChatServer");
+    QGuiApplication::setDesktopFileName(QStringLiteral("zindlechat-server"));
+    QApplication::setWindowIcon(about::LogoIcon());
+    about::InstallDutchTranslations(app);
     // The program ends when the main window agrees to close, not when the last
     // window disappears (hiding to the notification area hides them all).
     QApplication::setQuitOnLastWindowClosed(false);
