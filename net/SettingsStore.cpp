@@ -16,7 +16,8 @@ QString GetSetting(const QString& application, const QString& section, const QSt
     return store.value(section + QLatin1Char('/') + key, defaultValue).toString();
 }
 
-void SaveSetting(const QString& application, const QString& section, const QString& key, const QString& value) {
+void SaveSetting(const QString& application, const QString& section, const QString& key,
+                 const QString& value) {
     QSettings store(SettingsFilePath(application), QSettings::IniFormat);
     store.setValue(section + QLatin1Char('/') + key, value);
 }

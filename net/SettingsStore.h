@@ -7,7 +7,8 @@ namespace net {
 
 QString GetSetting(const QString& application, const QString& section, const QString& key,
                    const QString& defaultValue = QString());
-void SaveSetting(const QString& application, const QString& section, const QString& key, const QString& value);
+void SaveSetting(const QString& application, const QString& section, const QString& key,
+                 const QString& value);
 // Where the store of an application lives (for messages and tests).
 QString SettingsFilePath(const QString& application);
 
