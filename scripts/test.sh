@@ -25,6 +25,13 @@ run_suite() { # name, extra cmake flags...
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
 }
 
+# The layers: common/ is plain C++, and no core library touches widgets.
+if grep -rlE '#include <Q' common || grep -rlE '#include <(QtWidgets|QWidget|QApplication|QDialog|QMainWindow|QMessageBox)' \
+     net server/core server/headless client/core; then
+  echo "layer check: the files above include what their layer must not" >&2
+  exit 1
+fi
+
 start=$(date +%s)
 run_suite normal -DCMAKE_BUILD_TYPE=RelWithDebInfo
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:strict_string_checks=1
