@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The credits text of the About window: a fixed list of lines that moves up
 // through an eight-line caption one line per step. The list and the step

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Qt's own texts (message-box buttons, file and colour dialogs) in Dutch,
 // whatever language the system is set to: the rest of the program is Dutch too.

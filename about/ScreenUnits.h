@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Window sizes are kept in twips (1/1440 inch) and colours as r + 256*g + 65536*b;
 // these convert at the widgets, following the screen's logical DPI.

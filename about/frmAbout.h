@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Over ZindleChat": the version text, the scrolling credits and two links.
 // Both programs open it modal; only the version text differs.

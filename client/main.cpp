@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ZindleChatClient: the connect dialog comes first; it and the main window end
 // the program when either of them is closed.
 #include "about/DutchTranslations.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # One line per test binary: zindle_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [QT])
 # Every test knows the build folder as ZINDLE_BUILD_DIR.
 # QT: the binary gets the Qt-aware main (QApplication, offscreen platform, a private XDG_CONFIG_HOME).

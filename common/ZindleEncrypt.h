@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One-way scrambler for the room password. Both programs scramble with the same
 // fixed key and compare the scrambled forms; nothing ever unscrambles.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The message catalogue of the chat connection: builders return the text that
 // follows the two 0xFF bytes (code + payload, unframed); parsers take a payload

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Version texts of both programs and the server's rule for accepting a client.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A failed property stops the fuzzer with a report, like a crash would.
 #include <cstdio>

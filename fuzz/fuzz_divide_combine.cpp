@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Field packing under arbitrary input: nothing crashes, packing and unpacking undo
 // each other, and a packed field never holds a separator that could split it.
 #include "FuzzCheck.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The framer under arbitrary streams: a stream fed in random pieces yields the
 // same messages, in the same order, as the whole stream cut at once.
 #include "FuzzCheck.h"

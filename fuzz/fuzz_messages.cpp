@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every parser of the message catalogue under arbitrary payloads: nothing
 // crashes, numbers stay in their ranges, and what a builder makes its parser
 // reads back.

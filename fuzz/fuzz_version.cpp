@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The version rule under arbitrary texts: nothing crashes, the numbers read are
 // whole, the verdict follows from them, and the programs' own texts read back.
 #include "FuzzCheck.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The per-user settings store: strings by application, section and key.
 // Kept as $XDG_CONFIG_HOME/<application>.ini, one INI group per section.

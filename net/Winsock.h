@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The socket object every connection of both programs runs through: one object
 // per connection, events delivered on the UI thread as signals.

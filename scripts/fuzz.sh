@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the codec fuzz targets with clang (libFuzzer + ASan + UBSan) into
 # build-fuzz/ and runs each for a bounded time, one result line per target.
 #

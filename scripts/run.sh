@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds both programs and runs them: with a display, the server window and a
 # client connected to it; without one, the server headless on port 12345.
 set -euo pipefail

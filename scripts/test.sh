@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds and runs every test twice: in a normal build, and in a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer where any report fails the run.
 set -euo pipefail

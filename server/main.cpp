@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ZindleChatServer: the main window, or the console server when asked for one.
 // The console road needs no display, so it is taken before any QApplication exists.
 #include "about/DutchTranslations.h"

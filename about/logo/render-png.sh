@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the PNG sizes of the logo from zindlechat.svg (needs rsvg-convert,
 # Debian package librsvg2-bin). The PNGs are committed, so a build never needs it.
 set -eu

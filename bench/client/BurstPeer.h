@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The server side of the burst: on 127.0.0.1 and a port of the system's choice,
 // on a thread of its own, it answers one client's login (SACK, SINF, MOTD, its

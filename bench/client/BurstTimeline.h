@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // When each line of a burst appeared in the transcript, and what that says:
 // how long after the last byte arrived the last line showed, and whether a line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zindle_client_burst: a client session with a transcript in a QTextEdit takes a
 // burst of chat lines from a peer on 127.0.0.1 and reports how the transcript
 // kept up. Runs offscreen unless a platform is given.

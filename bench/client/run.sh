@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Client burst benchmark: builds the Release bench into build-bench and lets a
 # client session with its transcript take 50,000 chat lines from a peer on
 # 127.0.0.1, a few times over. Prints the figures and the machine's load.

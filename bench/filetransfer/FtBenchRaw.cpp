@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ceiling of the file transfer's lock-step exchange, without Qt: the
 // fetcher asks with 9 bytes, the server answers with 131072 file bytes plus an
 // 8-byte marker in one write (the rest and "ENDFILE" at the end); the fetcher

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One side of a file transfer run by the client's own state machines.
 //   ft_bench_transfer send <file>             prints "PORT <n>", serves one receiver, exits when done
 //   ft_bench_transfer receive <port> <target> accepts at once, prints bytes, seconds and MB/s

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Throughput of a 1 GiB file transfer over 127.0.0.1 between two processes: the
 # client's own sender and receiver against the raw ceiling of the same lock-step
 # exchange over plain sockets, with and without TCP_NODELAY. Prints MB/s, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Latencies in nanoseconds, kept as counts in log-linear buckets (64 per power
 // of two, so any reported value is within about 1.6 % of a recorded one). Millions

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One simulated chat user, without its socket: it is fed the bytes that arrive
 // and appends what it has to say to an output buffer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The chat lines the load generator sends, and how a receiver reads them back.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One run of the load generator against a chat server on this machine: log N
 // clients in, let them chat, and measure what the server did.

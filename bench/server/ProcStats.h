@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the kernel tells about the server process: CPU time and resident memory.
 #include <cstdint>

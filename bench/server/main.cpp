@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zindle_loadgen: logs simulated users into a chat server on this machine, lets
 // them chat, and prints what it measured; the last line is machine-readable.
 #include "bench/server/LoadRun.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Server load benchmark. Builds the Release programs into build-bench, starts the
 # server on a free port of 127.0.0.1 for every run (stdout, its log, goes to
 # /dev/null unless SERVER_LOG is set) and drives it with zindle_loadgen:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The six transcript colours, each an integer r + 256 g + 65536 b as the settings
 // store keeps it.

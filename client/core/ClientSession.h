@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The client's one session with the chat server, on the main window's Winsock1.
 // No widgets: the windows listen to the signals and show what they say.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The table of open private conversations: slots 1..250, each held by one window
 // and keyed by the partner's user id; 0 means free. The windows themselves belong

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The append routine of every conversation window (AddOutput). It writes into a
 // QTextDocument that the window shows in a QTextEdit:

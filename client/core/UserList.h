@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The users present, in the order the server announced them. Entry text is the
 // nickname, or "Away|" + nickname while that user is away; entry data is the

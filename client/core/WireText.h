@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text crosses the chat connection as one byte per character (Latin-1). These
 // convert at the edge between what the user typed and what travels.

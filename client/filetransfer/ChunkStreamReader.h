@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads what the sender writes on the direct connection. File bytes may hold
 // anything, "CHUNKEND" and "FILETRANSFERSTOP" included, so the reader never

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Cuts the control words of the direct connection out of the byte stream.
 // Words carry no delimiter, so two of them may arrive in one block

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A path box that takes a file dropped onto it from a file manager.
 #include <QLineEdit>

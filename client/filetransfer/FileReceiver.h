@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The receiving side of one file offer, without widgets: it connects to the
 // sender, answers for the user, pulls the file chunk by chunk into a

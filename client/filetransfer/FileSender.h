@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sending side of one file offer, without widgets: it listens for the
 // receiver, answers its requests chunk by chunk and reports status, progress

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The modal pieces of the file windows, replaceable so tests never block:
 // the open and save dialogs, the message boxes and opening a file.

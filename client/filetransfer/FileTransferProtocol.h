@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The direct connection between two clients, after the offer went through the
 // server. The sender listens, the receiver connects; lock-step, one chunk in flight:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file being received. Bytes go to a hidden temporary file next to the
 // target, which takes the target's name only when the transfer is complete:

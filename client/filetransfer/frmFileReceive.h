@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window that answers one file offer: it asks the user, picks the save
 // path and shows the transfer that a FileReceiver runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window that offers one file to one user and streams it once accepted.
 // It only wires the controls to a FileSender and shows what the sender reports.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The connect dialog's three boxes as the settings store keeps them: application
 // "ZindleChat", section "Options". The room password is never stored.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pieces the main window and the private windows share: the transcript box and
 // input line as both build them, their colours, and the rule that typing into a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text boxes whose text goes on the wire hold only what can travel: a character
 // that Latin-1 cannot hold shows as the "?" it will be sent as, and NUL, which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything a window asks of the user or of the program through a modal dialog
 // goes through here, so a test can answer without a dialog ever blocking it.

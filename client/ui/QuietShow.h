@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shows a window minimised without taking the focus from what the user is
 // typing: a private message or a file offer arriving mid-sentence must not steal

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The connect dialog: the client's first window and the one it returns to after
 // every session. It collects nickname, room password, host and port, starts the

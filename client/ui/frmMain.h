@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The chat window: transcript, input line, the users present, a toolbar and two
 // pop-up menus. The session itself (ClientSession) runs on Winsock1; this window

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One private conversation: a transcript, an input line and a small toolbar.
 // Lines go to the partner as "PRIV" through the main window's session; the

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes the screenshots of the user guide: the server window running with two
 # users, and the client's main window in that room. Everything talks over
 # 127.0.0.1 on a virtual display; a small scripted user says something so the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The server's log text, without any widget: "[hh:mm:ss] TEXT\r\n" lines, oldest
 // first, never more than 20,000 characters. Appending is cheap (no rebuild of the

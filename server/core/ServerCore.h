@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The chat server without any window: the listening socket, the slot table
 // `Users` with one socket per slot in `Winsock1`, the ordered list `LoggedIn`,

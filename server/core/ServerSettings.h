@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The server's stored options (application "ZindleChatServer", section "Options"),
 // read as the main window reads them at start-up. Reading writes nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One record of the slot table. Flags are 16-bit integers holding -1 (true) or 0.
 // Strings hold wire bytes (one byte per character); an empty std::string owns no

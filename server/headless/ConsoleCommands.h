@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The console's commands, one line each, run against the server core:
 //   users | info N | kick N | ban N | bans | unban ADDRESS | clearbans

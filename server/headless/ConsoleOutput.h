@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Buffered standard output for the console server: log lines and replies are
 // collected and written once per pass of the event loop, so a busy server does

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The server without a window:
 //   ZindleChatServer --headless [--port N] [--password TEXT] [--name TEXT] [--motd TEXT]

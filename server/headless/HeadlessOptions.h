@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The console server's command line. Flags override the stored options for this
 // run only; nothing is written back.

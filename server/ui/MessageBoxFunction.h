@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How a window asks or tells the operator something. The default shows a modal
 // message box; tests put a function in its place that answers at once.

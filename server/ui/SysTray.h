@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The server's icon in the notification area. Only one icon exists at a time;
 // adding it again replaces the old one. A double-click and the right button are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "ZindleChat - Log": shows the server's log text. The window lives for the whole
 // run and only hides when closed. It never touches its widget while hidden, and

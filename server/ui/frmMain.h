@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The server's main window: room settings, start and stop, the user area (kick,
 // ban, info, ban list), the message-of-the-day edit, the log window and the

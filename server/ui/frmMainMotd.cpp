@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Editing the room name and the message of the day: "&Opslaan" and "&Annuleer"
 // are visible exactly while a box differs from the committed text.
 #include "server/core/ServerCore.h"

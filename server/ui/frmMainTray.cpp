@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window in the notification area: minimising hides it behind an icon,
 // a double-click on the icon brings it back, the right button opens menuSysTray.
 // Without a notification area the window just minimises, so it can't get lost.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user area of the main window: kick, ban, info, copy address, ban list.
 #include "server/core/ServerCore.h"
 #include "server/ui/frmMain.h"

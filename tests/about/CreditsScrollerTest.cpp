@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The credits text: its fixed shape, the eight-line caption, the wrap after
 // the last line and the counter that carries over between showings.
 #include "about/CreditsScroller.h"

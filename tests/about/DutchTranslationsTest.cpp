@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Qt's own texts speak Dutch once the translations are installed.
 #include "about/DutchTranslations.h"
 #include <QApplication>

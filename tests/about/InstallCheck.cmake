@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary prefix and checks what a Linux user gets:
 # the two programs, their menu entries, the icons and the systemd unit.
 # Run as: cmake -DBUILD_DIR=... -DPREFIX=... -DLOGO_SIZES=16,32 [-DZindleChatServer=file] -P InstallCheck.cmake

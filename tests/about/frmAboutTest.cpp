@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About window offscreen: its texts, the scroll timer, closing, reopening
 // where the credits stopped, the two links, and the logo resource.
 #include "about/frmAbout.h"

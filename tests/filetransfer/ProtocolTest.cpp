@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names, limits and figures of the direct file transfer.
 #include "client/filetransfer/FileTransferProtocol.h"
 #include "common/ZindleMessages.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readers of the direct connection: markers are found by counting, never
 // by searching, so file bytes that look like markers arrive unchanged.
 #include "client/filetransfer/ChunkStreamReader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers of the transfer tests: bounded waiting, files and their hashes.
 #include "tests/support/EventWait.h"

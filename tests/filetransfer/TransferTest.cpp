@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole transfers between the two state machines over 127.0.0.1.
 #include "TransferHarness.h"
 #include "client/filetransfer/FileReceiver.h"

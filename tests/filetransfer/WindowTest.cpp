@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two windows offscreen, with the dialogs replaced so nothing blocks.
 #include "TransferHarness.h"
 #include "client/filetransfer/FileReceiver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers for loopback tests of the socket object: a bounded wait, an event
 // recorder, and a listener/client/accepted triple on 127.0.0.1.

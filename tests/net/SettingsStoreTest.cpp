@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store keeps strings per application, section and key, in the
 // test's private configuration folder.
 #include "net/SettingsStore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loopback tests of the socket object: events, ordering, close rules and the
 // two ways of accepting a request.
 #include "LoopbackPair.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loopback tests of the socket object's write path: bytes gathered during an
 // event-loop pass, bytes the system would not take yet, and objects that close or
 // die with bytes still waiting.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bounded waits for tests that drive the event loop: nothing waits forever.
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test main for every test that needs Qt: an application object, the offscreen
 // platform when nothing else is asked for, and settings in a private folder so
 // that no test reads or writes the user's own configuration.

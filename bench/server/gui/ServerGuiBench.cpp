@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zindle_server_gui_bench: the server with its windows, driven the way an
 // operator would: port typed, "Start" pressed, the log window opened, chat
 // logging switched on. It then serves until the time limit or SIGTERM, so that a

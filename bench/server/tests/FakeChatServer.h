@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A minimal chat server for testing the load generator: the login handshake and
 // the relay of chat lines, on 127.0.0.1 and a port of the system's choice, on a

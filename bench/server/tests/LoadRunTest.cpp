@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole generator against a small relay on 127.0.0.1; every run is bounded
 // by the generator's own time limits of a few seconds.
 #include "bench/server/LoadRun.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session against a scripted server on 127.0.0.1 that plays the server's
 // bytes: handshake, refusals, the session dispatch, private messages, file
 // offers, away, split and oversized arrivals, the close handling.

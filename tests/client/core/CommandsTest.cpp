@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pure pieces of the client: typed lines, the command line, the private-chat
 // table, wire text, stored colours and captions.
 #include "client/core/ChatColors.h"

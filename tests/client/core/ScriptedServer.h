@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted chat server on 127.0.0.1 for session tests: it accepts one client,
 // records every byte the client sends and writes whatever the test tells it to.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transcript writer: colour runs of the line layouts, the 20,000-character
 // cut (exact edges, long lines, colours kept), and the document staying in step
 // with the plain text it stands for.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two clients against the real server, run headless on a free loopback port:
 // logging in, public lines, an action, private messages both ways, away, and
 // seeing each other leave.

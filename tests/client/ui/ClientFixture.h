@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The client's two first windows, wired as the program wires them, with prompts
 // that record instead of blocking and settings in the test's own folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connect dialog: settings, the command line, validation, its states, the
 // time-out, and the countdown that brings it back after a session.
 #include "ClientFixture.h"

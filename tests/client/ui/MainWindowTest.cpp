@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window against a scripted server: what the input line puts on the
 // wire, the user list, the menus, the colours and the keys.
 #include "ClientFixture.h"

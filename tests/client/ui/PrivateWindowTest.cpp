@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Private conversations: both ways a window opens, what it sends and echoes, the
 // 250-slot limit, and slots coming free again.
 #include "ClientFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers for the window tests: a bounded wait, a scripted chat server on
 // 127.0.0.1 that plays the server's bytes, and prompts that never block.

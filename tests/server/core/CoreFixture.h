@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A started ServerCore on a free loopback port, plus raw clients to talk to it.
 #include "server/core/ServerCore.h"

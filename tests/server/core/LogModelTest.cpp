@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log text: line format, the 20,000-character cut, and what views fetch.
 #include "server/core/LogModel.h"
 

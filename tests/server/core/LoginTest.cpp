@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The login handshake, each refusal and the order of the checks, slot numbering.
 #include "common/ZindleDivideCombine.h"
 #include "common/ZindleEncrypt.h"

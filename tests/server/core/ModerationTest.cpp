@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kick, ban with its sweep, the ban list, user information, and saving the room
 // name and message of the day.
 #include "tests/server/core/CoreFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A test client that speaks raw bytes to the server on 127.0.0.1: it sends what
 // it is told and collects every NUL-terminated message it receives. Every wait is

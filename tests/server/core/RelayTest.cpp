@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Relays of chat lines, private messages, away changes and file offers; log lines
 // and the ChatLog switch; split and malformed input.
 #include "tests/server/core/CoreFixture.h"

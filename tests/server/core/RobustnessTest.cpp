@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a misbehaving client may not do: grow the server without bound, break the
 // framing for others, or make a close run twice.
 #include "tests/server/core/CoreFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console server's command line and its console commands, without a process.
 #include "server/headless/HeadlessOptions.h"
 #include "server/core/ServerCore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console server alone, so its tests need nothing of the windows.
 #include "server/headless/Headless.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console server as a process: flags, stored options, a login, console
 // commands, end of input, signals, and start-up failures.
 #include "common/ZindleDivideCombine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A fresh settings store, a core and its main window per test. Message boxes are
 // answered by a script and recorded; the program's end is only counted.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "server/ui/frmLog.h"
 #include "server/core/LogModel.h"
 #include "tests/server/ui/WaitFor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "about/ScreenUnits.h"
 #include "server/ui/frmLog.h"
 #include "tests/server/ui/MainWindowFixture.h"

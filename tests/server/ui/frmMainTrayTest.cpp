@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window and its notification-area icon.
 #include "server/ui/SysTray.h"
 #include "tests/server/ui/MainWindowFixture.h"

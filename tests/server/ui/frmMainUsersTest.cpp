@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user area against real clients on the loopback address that speak the
 // login with the exact bytes a ZindleChat client sends.
 #include "tests/server/ui/MainWindowFixture.h"
