@@ -100,6 +100,7 @@ struct Connection {
     bool registered = false;    // in the epoll set
     bool reading = true;
     bool inHandler = false;    // its DataArrival handler is running
+    bool muted = false;        // not watched for arrivals until that handler returns
     bool closeNoticed = false; // the peer's end was seen while the handler ran
     bool peerDone = false;     // the peer ended while reading was off; bytes wait unread
     bool hungUp = false;       // reset or both directions ended
@@ -207,6 +208,8 @@ bool EpollTransport::Private::watch(Connection* c) {
     std::uint32_t want = 0;
     if (c->slot < 0)
         want = c->peerFinished ? 0 : EPOLLIN | EPOLLRDHUP;
+    else if (c->muted)
+        want = 0;
     else if (c->reading)
         want = EPOLLIN | EPOLLRDHUP;
     else if (!c->peerDone)
@@ -408,6 +411,10 @@ void EpollTransport::Private::onConnectionEvent(Connection* c, std::uint32_t eve
     if (c->inHandler) { // a pass run from inside the slot's own handler
         if (ended)
             c->closeNoticed = true;
+        // What is ready stays ready: watched on, it would wake every pass of a
+        // loop the handler runs (a dialog, a wait) for nothing.
+        c->muted = true;
+        watch(c);
         return;
     }
     if (!c->reading) {
@@ -434,6 +441,10 @@ void EpollTransport::Private::raiseDataArrival(Connection* c, bool ended) {
     if (!c)
         return;
     c->inHandler = false;
+    if (c->muted) {
+        c->muted = false;
+        watch(c);
+    }
     // The peer's end follows its last bytes; bytes the handler left unread are
     // announced on the next pass, and the end after them.
     if (c->closeNoticed) {
@@ -590,6 +601,7 @@ void EpollTransport::Private::unbind(Connection* c) {
     --inSlots;
     c->slot = -1;
     c->inHandler = false;
+    c->muted = false;
     c->closeNoticed = false;
     c->reading = true; // from now on to drop what the peer still sends
     c->peerDone = false;

@@ -12,6 +12,8 @@
 //   DataArrival is raised once per pass of the event loop (never twice for one
 //   slot in one pass), so a handler that reads less than everything loses
 //   nothing. readInto() reads straight into the caller's string.
+// - Sends gather until the end of the pass; a block of 32 KiB or more leaves at
+//   once, behind what was gathered before it.
 // - When Close(slot) is raised the slot is free already; bytes still queued for
 //   it leave as after close().
 // - A peer that closes while reading is off is reported at once when it left

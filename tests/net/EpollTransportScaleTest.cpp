@@ -4,8 +4,6 @@
 #include "TransportHarness.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <dirent.h>
@@ -14,8 +12,10 @@
 #include <thread>
 #include <unistd.h>
 
+using nettest::CpuSeconds;
 using nettest::Pattern;
 using nettest::RawPeer;
+using nettest::RunLoopFor;
 using nettest::TransportHarness;
 using zindletest::Pump;
 using zindletest::WaitUntil;
@@ -52,20 +52,6 @@ int LowestFreeDescriptor() {
     const int fd = ::dup(0);
     ::close(fd);
     return fd;
-}
-
-// The event loop as the program runs it, blocking while nothing happens.
-void RunLoopFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-double CpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace

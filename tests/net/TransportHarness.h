@@ -6,10 +6,13 @@
 #include "net/EpollTransport.h"
 #include "tests/support/EventWait.h"
 
+#include <QEventLoop>
+#include <QTimer>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace nettest {
@@ -72,6 +75,22 @@ inline std::string Pattern(std::size_t size, unsigned seed = 0) {
     for (std::size_t i = 0; i < size; ++i)
         bytes[i] = char((i * 7 + seed + i / 251) & 0xFF);
     return bytes;
+}
+
+// The event loop as the program runs it, blocking while nothing happens; also
+// what a handler does that lets events run for a while.
+inline void RunLoopFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// CPU time this process has used, in seconds: a loop that wakes for nothing shows.
+inline double CpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace nettest
