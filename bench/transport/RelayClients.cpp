@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 #ifndef IP_BIND_ADDRESS_NO_PORT
 #define IP_BIND_ADDRESS_NO_PORT 24
@@ -85,11 +86,41 @@ bool ReadLine(int fd, std::string* reply) {
     return true;
 }
 
-int AskOpenConnections(int control) {
+namespace {
+
+// The two numbers of the answer to "S", or -1 and -1.
+std::pair<int, int> askCounts(int control) {
     std::string reply;
     if (!SendLine(control, "S\n") || !ReadLine(control, &reply))
-        return -1;
-    return std::stoi(reply);
+        return {-1, -1};
+    const std::size_t space = reply.find(' ');
+    return {std::stoi(reply), space == std::string::npos ? -1 : std::stoi(reply.substr(space + 1))};
+}
+
+} // namespace
+
+int AskOpenConnections(int control) {
+    return askCounts(control).first;
+}
+
+int AskListeners(int control) {
+    return askCounts(control).second;
+}
+
+bool MakeListeners(int control, const std::vector<int>& fds) {
+    for (const int fd : fds)
+        if (::send(fd, "L\n", 2, MSG_NOSIGNAL | MSG_DONTWAIT) != 2)
+            return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kAcceptTimeoutS);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const int listening = AskListeners(control);
+        if (listening < 0)
+            return false;
+        if (listening >= int(fds.size()))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
 }
 
 bool OpenIdle(std::uint16_t port, int control, int count, int alreadyOpen, int batch, std::vector<int>* fds) {

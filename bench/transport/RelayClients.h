@@ -16,6 +16,10 @@ bool SendLine(int fd, const std::string& line);
 bool ReadLine(int fd, std::string* reply);
 // "S": the number of connections the relay has open, or -1.
 int AskOpenConnections(int control);
+// "S": the number of connections that said "L", or -1.
+int AskListeners(int control);
+// Makes every one of `fds` a listener ("L") and waits until the relay knows them all.
+bool MakeListeners(int control, const std::vector<int>& fds);
 
 // Opens `count` connections that never speak, from 127.0.0.2 upwards, so that no
 // source address runs out of ports, at most `batch` before the relay has accepted

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/transport/RelayRoom.h"
 
+#include <algorithm>
+
 namespace transportbench {
 
 void RelayRoom::closed(int slot) {
@@ -10,6 +12,7 @@ void RelayRoom::closed(int slot) {
         a_ = -1;
     if (slot == b_)
         b_ = -1;
+    std::erase(listeners_, slot);
 }
 
 void RelayRoom::arrived(int slot, const char* data, std::size_t size) {
@@ -26,10 +29,15 @@ void RelayRoom::line(int slot, std::string_view withNewline) {
     if (body == "A" || body == "B") {
         (body == "A" ? a_ : b_) = slot;
         send_(slot, "ok\n", 3);
+    } else if (body == "L") {
+        listeners_.push_back(slot);
     } else if (body == "S") {
-        const std::string count = std::to_string(open_) + '\n';
+        const std::string count = std::to_string(open_) + ' ' + std::to_string(listeners_.size()) + '\n';
         send_(slot, count.data(), count.size());
     } else if (const int partner = slot == a_ ? b_ : slot == b_ ? a_ : -1; partner >= 0) {
+        if (slot == a_)
+            for (const int listener : listeners_)
+                send_(listener, withNewline.data(), withNewline.size());
         send_(partner, withNewline.data(), withNewline.size());
     }
 }

@@ -2,13 +2,16 @@
 #pragma once
 // The relay of the transport bench, the same over either transport. Lines end
 // with '\n'. "A" and "B" name the two chatting connections (answered "ok");
-// every other line from one of them goes to the other. "S" asks how many
-// connections are open. Idle connections say nothing.
+// every other line from one of them goes to the other, and a line from A also to
+// every connection that said "L" (a listener, not answered). "S" asks how many
+// connections are open and how many listen ("open listeners"). Idle connections
+// say nothing.
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace transportbench {
 
@@ -29,6 +32,7 @@ private:
     int open_ = 0;
     int a_ = -1, b_ = -1;
     std::unordered_map<int, std::string> partial_; // only slots that have spoken
+    std::vector<int> listeners_;
 };
 
 } // namespace transportbench

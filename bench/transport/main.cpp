@@ -3,8 +3,10 @@
 // idle, over the epoll transport and over one Winsock object per connection, in
 // the same run. Every case starts a fresh relay process; this process opens the
 // connections and measures the relay's CPU time and resident memory.
+// With --fanout, also CPU per delivery when every line from A goes to that many
+// listening connections too (their kernel buffers hold the lines; they never read).
 //   zindle_transport_bench [--transports epoll,winsock] [--idle 0,1000,5000,15000]
-//                          [--rounds 3] [--seconds 2]
+//                          [--fanout 1000,15000] [--rounds 3] [--seconds 2]
 #include "bench/server/ProcStats.h"
 #include "bench/transport/RelayClients.h"
 #include "bench/transport/RelayServer.h"
@@ -22,6 +24,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -32,12 +35,13 @@ namespace {
 struct Options {
     std::vector<std::string> transports{"epoll", "winsock"};
     std::vector<int> idle{0, 1000, 5000, 15000};
+    std::vector<int> fanout;
     int rounds = 3;
     double seconds = 2.0;
 };
 
 struct Result {
-    double cpuUsPerRelay = 0;
+    double cpuUsPerRelay = 0; // per line delivered, to B, A or a listener
     double relaysPerSecond = 0;
     double rssBytesPerIdle = 0;
 };
@@ -60,6 +64,9 @@ Options parse(int argc, char** argv) {
             o.idle.clear();
             for (const auto& n : split(value))
                 o.idle.push_back(std::stoi(n));
+        } else if (key == "--fanout") {
+            for (const auto& n : split(value))
+                o.fanout.push_back(std::stoi(n));
         } else if (key == "--rounds") {
             o.rounds = std::max(1, std::stoi(value));
         } else if (key == "--seconds") {
@@ -102,7 +109,9 @@ void stopRelay(pid_t pid) {
     ::waitpid(pid, nullptr, 0);
 }
 
-std::optional<Result> measure(const std::string& transport, int idle, double seconds) {
+// Relays between A and B while `idle` connections say nothing, or, when `listen`,
+// hear every line of A's too.
+std::optional<Result> measure(const std::string& transport, int idle, bool listen, double seconds) {
     pid_t pid = -1;
     const auto port = startRelay(transport, &pid);
     if (!port) {
@@ -121,7 +130,10 @@ std::optional<Result> measure(const std::string& transport, int idle, double sec
         // The epoll transport listens with the system's backlog (4096 here); a Qt
         // listener with 50: a larger batch would have handshakes dropped.
         const int batch = transport == "epoll" ? 1000 : 40;
-        if (!OpenIdle(*port, control, idle, 1, batch, &fds))
+        std::vector<int> idleFds;
+        const bool opened = OpenIdle(*port, control, idle, 1, batch, &idleFds);
+        fds.insert(fds.end(), idleFds.begin(), idleFds.end());
+        if (!opened || (listen && !MakeListeners(control, idleFds)))
             break;
         const auto rssIdle = loadgen::ReadVmRssKb(pid);
 
@@ -138,7 +150,9 @@ std::optional<Result> measure(const std::string& transport, int idle, double sec
         long roundTrips = 0;
         double elapsed = 0;
         bool ok = true;
-        while (ok && elapsed < seconds && roundTrips < 2'000'000) {
+        // Listeners never read: their buffers hold a thousand lines.
+        const long maxRoundTrips = listen ? 1000 : 2'000'000;
+        while (ok && elapsed < seconds && roundTrips < maxRoundTrips) {
             ok = SendLine(a, line) && ReadLine(b, &reply) && SendLine(b, reply) && ReadLine(a, &reply);
             ++roundTrips;
             elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -146,7 +160,8 @@ std::optional<Result> measure(const std::string& transport, int idle, double sec
         const auto cpuAfter = loadgen::ReadCpuTicks(pid);
         if (!ok || !cpuBefore || !cpuAfter)
             break;
-        const double relays = 2.0 * double(roundTrips);
+        // A's line reaches B and every listener; B's answer reaches A.
+        const double relays = double(roundTrips) * (listen ? 2.0 + idle : 2.0);
         Result r;
         r.cpuUsPerRelay =
             double(loadgen::TicksToNs(*cpuAfter) - loadgen::TicksToNs(*cpuBefore)) / 1000.0 / relays;
@@ -181,42 +196,63 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     // Rounds go over every case in turn, so that a noisy moment hits all alike.
-    std::map<std::pair<std::string, int>, std::vector<Result>> results;
+    struct Case {
+        std::string transport;
+        int connections;
+        bool listen;
+        bool operator<(const Case& o) const {
+            return std::tie(listen, transport, connections) < std::tie(o.listen, o.transport, o.connections);
+        }
+    };
+    std::vector<Case> cases;
+    for (const int idle : options.idle)
+        for (const auto& transport : options.transports)
+            cases.push_back({transport, idle, false});
+    for (const int listeners : options.fanout)
+        for (const auto& transport : options.transports)
+            cases.push_back({transport, listeners, true});
+    std::map<Case, std::vector<Result>> results;
     for (int round = 1; round <= options.rounds; ++round) {
-        for (const int idle : options.idle) {
-            for (const auto& transport : options.transports) {
-                const auto r = measure(transport, idle, options.seconds);
-                std::fprintf(stderr, "round %d  %-7s %6d idle: %s\n", round, transport.c_str(), idle,
-                             r ? (std::to_string(r->cpuUsPerRelay) + " us CPU per relay").c_str() : "failed");
-                if (r)
-                    results[{transport, idle}].push_back(*r);
-            }
+        for (const Case& c : cases) {
+            const auto r = measure(c.transport, c.connections, c.listen, options.seconds);
+            std::fprintf(stderr, "round %d  %-7s %6d %s: %s\n", round, c.transport.c_str(), c.connections,
+                         c.listen ? "listening" : "idle",
+                         r ? (std::to_string(r->cpuUsPerRelay) + " us CPU per delivery").c_str() : "failed");
+            if (r)
+                results[c].push_back(*r);
         }
     }
 
-    std::printf("%-8s %6s %5s  %-28s %10s  %-8s %12s\n", "transport", "idle", "runs",
-                "CPU us/relay min/median/max", "relays/s", "x of 0", "RSS B/idle");
-    for (const auto& transport : options.transports) {
-        std::optional<double> base;
-        for (const int idle : options.idle) {
-            const auto it = results.find({transport, idle});
-            if (it == results.end()) {
-                std::printf("%-9s %6d %5d  (no result)\n", transport.c_str(), idle, 0);
-                continue;
+    for (const bool listen : {false, true}) {
+        if (listen && options.fanout.empty())
+            continue;
+        std::printf(listen ? "\nEvery line of A's also to N listeners: CPU per delivery\n"
+                           : "Relay between A and B beside N idle connections: CPU per relay\n");
+        std::printf("%-9s %6s %5s  %-30s %12s  %-8s %12s\n", "transport", "N", "runs",
+                    "CPU us min / median / max", listen ? "deliveries/s" : "relays/s", "x of 1st",
+                    "RSS B/conn");
+        for (const auto& transport : options.transports) {
+            std::optional<double> base;
+            for (const int n : listen ? options.fanout : options.idle) {
+                const auto it = results.find({transport, n, listen});
+                if (it == results.end()) {
+                    std::printf("%-9s %6d %5d  (no result)\n", transport.c_str(), n, 0);
+                    continue;
+                }
+                std::vector<double> cpu, rate, rss;
+                for (const auto& r : it->second) {
+                    cpu.push_back(r.cpuUsPerRelay);
+                    rate.push_back(r.relaysPerSecond);
+                    rss.push_back(r.rssBytesPerIdle);
+                }
+                const Spread c = spread(cpu);
+                if (!base)
+                    base = c.median;
+                char cpuText[64];
+                std::snprintf(cpuText, sizeof cpuText, "%.2f / %.2f / %.2f", c.min, c.median, c.max);
+                std::printf("%-9s %6d %5zu  %-30s %12.0f  %-8.2f %12.0f\n", transport.c_str(), n, cpu.size(),
+                            cpuText, spread(rate).median, c.median / *base, spread(rss).median);
             }
-            std::vector<double> cpu, rate, rss;
-            for (const auto& r : it->second) {
-                cpu.push_back(r.cpuUsPerRelay);
-                rate.push_back(r.relaysPerSecond);
-                rss.push_back(r.rssBytesPerIdle);
-            }
-            const Spread c = spread(cpu);
-            if (!base)
-                base = c.median;
-            char cpuText[64];
-            std::snprintf(cpuText, sizeof cpuText, "%.1f / %.1f / %.1f", c.min, c.median, c.max);
-            std::printf("%-9s %6d %5zu  %-28s %10.0f  %-8.2f %12.0f\n", transport.c_str(), idle, cpu.size(),
-                        cpuText, spread(rate).median, c.median / *base, spread(rss).median);
         }
     }
     return 0;

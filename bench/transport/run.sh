@@ -3,9 +3,11 @@
 # CPU per relayed chat line between two connections while 0, 1,000, 5,000 and
 # 15,000 others sit idle: the server's epoll transport against one Winsock object
 # (QTcpSocket) per connection, measured in the same run, a fresh relay process per
-# case, rounds interleaved. Also the relay's resident memory per idle connection.
+# case, rounds interleaved. Also the relay's resident memory per idle connection,
+# and CPU per delivery when every line also goes to 1,000 or 15,000 listeners.
 #   bench/transport/run.sh [rounds, default 3]
-# Environment: SECONDS_PER_CASE (2), IDLE (0,1000,5000,15000), TRANSPORTS (epoll,winsock).
+# Environment: SECONDS_PER_CASE (2), IDLE (0,1000,5000,15000), FANOUT (1000,15000),
+# TRANSPORTS (epoll,winsock).
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 BUILD="${BUILD_DIR:-$ROOT/build-bench}"
@@ -25,5 +27,6 @@ echo "load before the run: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 "$BUILD/bench/transport/zindle_transport_bench" \
     --transports "${TRANSPORTS:-epoll,winsock}" \
     --idle "${IDLE:-0,1000,5000,15000}" \
+    --fanout "${FANOUT:-1000,15000}" \
     --rounds "$ROUNDS" \
     --seconds "${SECONDS_PER_CASE:-2}"
