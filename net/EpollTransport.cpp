@@ -36,8 +36,10 @@ constexpr int kAcceptPauseMs = 100;
 // A block this large leaves at once: gathering it with others gains nothing.
 constexpr std::size_t kDirectSendBytes = 32 * 1024;
 // A caller's string with this much spare room is read into without asking the
-// system first how much is waiting.
+// system first how much is waiting; at most the larger size at a time, since
+// growing the string clears the room first.
 constexpr std::size_t kMinSpareForRead = 4096;
+constexpr std::size_t kMaxSpareRead = 16 * 1024;
 // One readInto() takes at most this much; the rest is announced on the next pass.
 constexpr std::size_t kMaxReadPerCall = 4 * 1024 * 1024;
 // A closing connection's incoming bytes dropped per pass.
@@ -559,7 +561,7 @@ std::size_t EpollTransport::readInto(int slot, std::string& out) {
     while (total < kMaxReadPerCall) {
         // Spare room in the caller's string is read into at once; otherwise the
         // string grows by exactly what is waiting, so no idle slot keeps a block.
-        std::size_t room = out.capacity() - out.size();
+        std::size_t room = std::min(out.capacity() - out.size(), kMaxSpareRead);
         const bool exact = room < kMinSpareForRead;
         if (exact) {
             int waiting = 0;
