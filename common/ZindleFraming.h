@@ -8,7 +8,8 @@
 //
 // SplitMessages is pure: it cuts a buffer at every NUL and hands back the
 // unterminated rest. What an unterminated rest means is the owner's policy;
-// MessageBuffer keeps it for the next arrival up to a cap.
+// MessageBuffer keeps it for the next arrival, and caps every message, ended or
+// not, at the same length however the stream was cut.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -19,8 +20,8 @@ namespace ZindleWire {
 inline constexpr char kTerminator = '\0';
 inline constexpr std::string_view kCommandPrefix{"\xFF\xFF", 2};
 
-// The longest unterminated tail a connection may keep before it counts as a
-// protocol error.
+// The longest message (without its NUL) a connection may send, and so the
+// longest unterminated tail it may keep, before it counts as a protocol error.
 inline constexpr std::size_t kMaxPendingBytes = 64 * 1024;
 
 struct SplitResult {
@@ -43,7 +44,9 @@ public:
 
     // Calls onMessage(std::string_view) for every complete message; when it
     // returns false the remaining bytes, complete or not, are dropped and Stopped
-    // is returned. Overflow: the unterminated tail exceeded the cap; it is dropped.
+    // is returned. Overflow: a message, complete or still unterminated, is longer
+    // than the cap; it and everything after it are dropped. The messages before
+    // it have been handed out.
     template <typename F> Status Feed(std::string_view data, F&& onMessage) {
         std::string_view work = data;
         if (!pending_.empty()) {
@@ -55,6 +58,10 @@ public:
             std::size_t nul = work.find(kTerminator, pos);
             if (nul == std::string_view::npos)
                 break;
+            if (nul - pos > maxPending_) {
+                pending_.clear();
+                return Status::Overflow;
+            }
             std::string_view message = work.substr(pos, nul - pos);
             pos = nul + 1;
             if (!onMessage(message)) {

@@ -85,6 +85,7 @@ struct Winsock::Private {
     Winsock* q;
     quint16 localPort = 0;
     bool noDelay = false;
+    bool lookupPeerName = false;
 
     // Created on the first listen() and kept: close() may run from inside its own
     // request callback, where deleting it would pull the floor from under Qt.
@@ -275,6 +276,8 @@ void Winsock::Private::rememberPeer() {
 
 void Winsock::Private::startLookup() {
     stopLookup();
+    if (!lookupPeerName)
+        return;
     const quint64 generation = ++lookupGeneration;
     lookupId = QHostInfo::lookupHost(peerIP, q, [this, generation](const QHostInfo& info) {
         if (generation != lookupGeneration)
@@ -306,6 +309,14 @@ void Winsock::Private::releaseSocket() {
     if (!s)
         return;
     QObject::disconnect(s, nullptr, q, nullptr);
+    if (s->state() == QAbstractSocket::HostLookupState || s->state() == QAbstractSocket::ConnectingState) {
+        // An attempt that has not connected has nothing to deliver. Qt would let it
+        // finish and only then close it, so that a server appearing meanwhile sees
+        // a connection open and close at once: it ends here instead.
+        s->abort();
+        s->deleteLater();
+        return;
+    }
     s->setParent(QCoreApplication::instance());
     if (s->state() == QAbstractSocket::ConnectedState)
         s->flush();
@@ -518,6 +529,16 @@ QString Winsock::localIP() {
 
 QString Winsock::localHostName() {
     return QHostInfo::localHostName();
+}
+
+void Winsock::setPeerNameLookup(bool on) {
+    if (d->lookupPeerName == on)
+        return;
+    d->lookupPeerName = on;
+    if (!on)
+        d->stopLookup();
+    else if (d->socket && d->socket->state() == QAbstractSocket::ConnectedState && d->peerName.isEmpty())
+        d->startLookup();
 }
 
 void Winsock::setNoDelay(bool on) {

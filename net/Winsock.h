@@ -70,10 +70,16 @@ public:
     State state() const;
 
     // Peer of a connected object: dotted IPv4 text (never "::ffff:a.b.c.d"), its
-    // port, and its host name, empty until a background lookup has found one.
+    // port, and its host name. The name is empty unless the owner asked for it
+    // with setPeerNameLookup(true), and then until a background lookup has found
+    // one: a reverse lookup tells the resolver whom we talk to, so none starts
+    // by itself.
     QString remoteHostIP() const;
     quint16 remotePort() const;
     QString remoteHost() const;
+    // Looks the peer's name up for this connection and every later one; on a
+    // connected object the lookup starts at once. Off by default.
+    void setPeerNameLookup(bool on);
 
     // This machine's address (first non-loopback IPv4, else 127.0.0.1) and name.
     static QString localIP();

@@ -4,7 +4,8 @@
 # when everything is there already.
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n libgl-dev
-          libgtest-dev googletest desktop-file-utils)
+          libgtest-dev googletest desktop-file-utils
+          xvfb openbox xdotool)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -88,7 +88,8 @@ void ClientSession::Winsock1_Connect() {
     ++generation_;
     acknowledged_ = false;
     state_ = State::LoggingIn;
-    resetBuffer();
+    // What the last connection left unfinished is no part of this one.
+    buffer_.clear();
     emit sessionStarted();
 
     // Queued events (a click) run before the login goes out; anything may have
@@ -106,42 +107,15 @@ void ClientSession::Winsock1_Connect() {
 
 // --- receiving -------------------------------------------------------------
 
+// The socket never raises this inside itself, and nothing handled here lets the
+// event loop run, so one arrival is read and handled at a time.
 void ClientSession::Winsock1_DataArrival() {
-    if (inArrival_) {
-        // Arrived while a handler let the event loop run: read once it returns.
-        arrivalAgain_ = true;
-        return;
-    }
-    inArrival_ = true;
-    for (int round = 0; round < 10000; ++round) {
-        arrivalAgain_ = false;
-        processArrivals();
-        if (!arrivalAgain_)
-            break;
-    }
-    inArrival_ = false;
-    if (bufferResetPending_) {
-        bufferResetPending_ = false;
-        buffer_.clear();
-    }
-}
-
-void ClientSession::processArrivals() {
     const QByteArray data = winsock_->getData();
     if (data.isEmpty() || (state_ != State::LoggingIn && state_ != State::InSession))
         return;
-    const unsigned generation = generation_;
     const auto status = buffer_.Feed(std::string_view(data.constData(), std::size_t(data.size())),
-                                     [this, generation](std::string_view message) {
-                                         if (generation != generation_ || bufferResetPending_)
-                                             return false;
-                                         return handleMessage(message);
-                                     });
-    if (bufferResetPending_) {
-        bufferResetPending_ = false;
-        buffer_.clear();
-    }
-    if (status == ZindleWire::MessageBuffer::Status::Overflow && generation == generation_)
+                                     [this](std::string_view message) { return handleMessage(message); });
+    if (status == ZindleWire::MessageBuffer::Status::Overflow)
         protocolError();
 }
 
@@ -257,10 +231,7 @@ bool ClientSession::privateMessage(std::string_view payload) {
     const msg::PrivMessage priv = msg::ParsePriv(payload);
     if (!priv.slot || !priv.complete || !privateMessage_)
         return true;
-    const unsigned generation = generation_;
-    const bool delivered = privateMessage_(*priv.slot, FromWire(priv.text));
-    // The handler may have shown a message box; the session may be gone since.
-    return delivered && generation == generation_ && state_ == State::InSession;
+    return privateMessage_(*priv.slot, FromWire(priv.text)) && state_ == State::InSession;
 }
 
 void ClientSession::fileOfferArrived(std::string_view payload) {
@@ -283,16 +254,8 @@ void ClientSession::protocolError() {
     Winsock1_Close();
 }
 
-void ClientSession::resetBuffer() {
-    if (inArrival_)
-        bufferResetPending_ = true; // the arrival in progress still reads it
-    else
-        buffer_.clear();
-}
-
 void ClientSession::Winsock1_Close() {
     winsock_->close();
-    resetBuffer();
     state_ = State::Closed;
     users_.clear();
     emit usersCleared();

@@ -67,7 +67,8 @@ public:
     void setCaption(const QString& caption);
 
     // Private messages go to the private-window table. The handler returns false
-    // when no slot was free; the rest of that arrival is then not handled.
+    // when no slot was free; the rest of that arrival is then not handled. It
+    // should not wait in a modal dialog: the socket's bytes pile up unread behind it.
     using PrivateMessageHandler = std::function<bool(int senderId, const QString& text)>;
     void setPrivateMessageHandler(PrivateMessageHandler handler) { privateMessage_ = std::move(handler); }
 
@@ -96,7 +97,6 @@ signals:
 private:
     void Winsock1_Connect();
     void Winsock1_DataArrival();
-    void processArrivals();
     // Each returns false when the rest of the arrival must not be handled.
     bool handleMessage(std::string_view message);
     bool loginDispatch(std::string_view message);
@@ -108,7 +108,6 @@ private:
     void fileOfferArrived(std::string_view payload);
     void protocolError();
     void closeAfterRefusal();
-    void resetBuffer();
 
     net::Winsock* winsock_;
     State state_ = State::NoSession;
@@ -120,11 +119,8 @@ private:
     UserList users_;
     ZindleWire::MessageBuffer buffer_;
     PrivateMessageHandler privateMessage_;
-    // A handler (a message box) may run the event loop, and with it another
-    // arrival, a close or even a new connection; these keep that safe.
-    bool inArrival_ = false;
-    bool arrivalAgain_ = false;
-    bool bufferResetPending_ = false;
+    // The session start lets the event loop run once: a close, or even a new
+    // connection, may happen in it.
     bool inSessionStart_ = false;
     unsigned generation_ = 0; // one more for every connection
 };

@@ -2,6 +2,8 @@
 #include "client/core/CommandLine.h"
 
 #include <QStringList>
+#include <cerrno>
+#include <unistd.h>
 
 namespace client {
 
@@ -36,6 +38,22 @@ CommandLine ParseCommandLine(const QString& args) {
         result.hasPassword = true;
     }
     return result;
+}
+
+bool EchoSyntaxToTerminal(int fd) {
+    if (!::isatty(fd))
+        return false;
+    const QByteArray text = kCommandLineSyntax.toLatin1() + '\n';
+    qsizetype done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.constData() + done, std::size_t(text.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
 }
 
 } // namespace client

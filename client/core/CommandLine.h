@@ -25,4 +25,8 @@ struct CommandLine {
 // args: the program's arguments joined by single spaces.
 CommandLine ParseCommandLine(const QString& args);
 
+// Writes the syntax text and a line feed to fd when fd is a terminal: someone who
+// asked for help there reads it there, besides the message box. True if written.
+bool EchoSyntaxToTerminal(int fd);
+
 } // namespace client

@@ -13,6 +13,14 @@ Prompts DefaultPrompts() {
         QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
         box.exec();
     };
+    p.notifyLater = [](QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                       const QString& text) -> QWidget* {
+        auto* box = new QMessageBox(icon, title, text, QMessageBox::Ok, parent);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::NonModal);
+        box->show();
+        return box;
+    };
     p.pickColor = [](QWidget* parent, const QColor& preset) {
         const QColor chosen = QColorDialog::getColor(preset, parent);
         return chosen.isValid() ? chosen : preset;

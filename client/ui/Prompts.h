@@ -15,6 +15,12 @@ struct Prompts {
     // A message box with one OK button.
     std::function<void(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text)>
         notify;
+    // The same box, shown without waiting for the answer: for handlers that run
+    // while the session reads, which a nested event loop would stall. Returns the
+    // box while it is up (null when nothing stays on screen).
+    std::function<QWidget*(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                           const QString& text)>
+        notifyLater;
     // The colour dialog, preset to `preset`; hands the preset back when dismissed.
     std::function<QColor(QWidget* parent, const QColor& preset)> pickColor;
     // The About window, modal.

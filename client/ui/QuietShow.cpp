@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QLayout>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -46,6 +47,12 @@ void ShowMinimisedWithoutActivating(QWidget* window) {
     QWidget* previousWindow = QApplication::activeWindow();
     QWidget* previousFocus = QApplication::focusWidget();
     window->setAttribute(Qt::WA_ShowWithoutActivating);
+    // A window smaller than its layout needs is resized while it is being shown,
+    // and a window manager (openbox) may then map it restored and active after
+    // all: it gets the size it needs first.
+    if (QLayout* layout = window->layout())
+        layout->activate();
+    window->resize(window->size().expandedTo(window->minimumSizeHint()));
     window->showMinimized();
     if (previousWindow && previousWindow != window)
         new ActivationGuard(window, previousWindow, previousFocus);

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <unistd.h>
 
 namespace client {
 
@@ -43,11 +44,11 @@ void frmConnect::BuildControls() {
     setWindowTitle(QStringLiteral("ZindleChat"));
     setWindowIcon(about::LogoIcon());
 
-    auto box = [this](const char* name, int maxLength) {
+    // The limits hold for typing only: the command line may bring longer values.
+    auto box = [this](const char* name, int typedLimit) {
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(name));
-        edit->setMaxLength(maxLength);
-        MakeLatin1(edit);
+        MakeLatin1(edit, typedLimit);
         return edit;
     };
     txtNickname = box("txtNickname", 20);
@@ -67,6 +68,9 @@ void frmConnect::BuildControls() {
 
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    // A long status (a long host name) wraps; the boxes set the dialog's width.
+    lblStatus->setWordWrap(true);
+    lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lblVersie = new QLabel(VersionCaption(), this);
     lblVersie->setObjectName(QStringLiteral("lblVersie"));
     Image1 = new QLabel(this);
@@ -113,7 +117,7 @@ void frmConnect::Form_Load(const QString& commandLine) {
     for (auto [edit, text] :
          {std::pair{txtNickname, options.Nickname}, std::pair{txtConnectTo, options.ConnectTo},
           std::pair{txtConnectToPort, options.ConnectToPort}}) {
-        edit->setText(WireSafe(text).left(edit->maxLength()));
+        edit->setText(WireSafe(text));
         edit->selectAll();
     }
     Main.SetColors(LoadColors());
@@ -126,6 +130,7 @@ void frmConnect::Form_Load(const QString& commandLine) {
     if (line.kind == CommandLine::Kind::Empty)
         return;
     if (line.kind == CommandLine::Kind::Help) {
+        EchoSyntaxToTerminal(STDOUT_FILENO);
         prompts.notify(this, QMessageBox::Information, QStringLiteral("ZindleChat"), kCommandLineSyntax);
         close();
         return;

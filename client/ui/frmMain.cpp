@@ -335,11 +335,20 @@ void frmMain::lstNicknames_DblClick() {
     }
     const int slot = PrivateChats.allocate(id, Session->users().nicknameOf(id));
     if (slot == 0) {
-        prompts.notify(this, QMessageBox::Critical, QStringLiteral("ZindleChat"), kTooManyChats);
+        ShowTooManyChats();
         return;
     }
     frmMainPrivate* window = OpenPrivateWindow(slot, id, true);
     window->txtInput->setFocus();
+}
+
+void frmMain::ShowTooManyChats() {
+    // Shown from inside the session's reading, so it must not wait for its answer;
+    // one box at a time, however many messages find every slot held.
+    if (tooManyBox && tooManyBox->isVisible())
+        return;
+    tooManyBox =
+        prompts.notifyLater(this, QMessageBox::Critical, QStringLiteral("ZindleChat"), kTooManyChats);
 }
 
 frmMainPrivate* frmMain::OpenPrivateWindow(int slot, int userId, bool activate) {
@@ -362,7 +371,7 @@ bool frmMain::ShowPrivateMessage(int userId, const QString& text) {
     if (slot == 0) {
         slot = PrivateChats.allocate(userId, Session->users().nicknameOf(userId));
         if (slot == 0) {
-            prompts.notify(this, QMessageBox::Critical, QStringLiteral("ZindleChat"), kTooManyChats);
+            ShowTooManyChats();
             return false;
         }
         OpenPrivateWindow(slot, userId, false);

@@ -127,6 +127,7 @@ private:
     // The selected entry's user id and text; false without a selection.
     bool SelectedUser(int* id, QString* text) const;
     frmMainPrivate* OpenPrivateWindow(int slot, int userId, bool activate);
+    void ShowTooManyChats();
     void ClosePrivateWindows();
 
     Prompts prompts;
@@ -135,6 +136,7 @@ private:
     std::unique_ptr<TranscriptWriter> transcript;
     bool unloading = false;
     int countdownTick = 1000;
+    QPointer<QWidget> tooManyBox;
 };
 
 } // namespace client

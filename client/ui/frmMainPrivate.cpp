@@ -157,6 +157,14 @@ void frmMainPrivate::resizeEvent(QResizeEvent* event) {
     Form_Resize();
 }
 
+void frmMainPrivate::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A window opened minimised is restored without a resize: its controls are
+    // laid out when its state changes.
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
 void frmMainPrivate::Form_Resize() {
     if (isMinimized())
         return;

@@ -111,6 +111,8 @@ void frmMain::CreateControls() {
     Place(chkPassword, 1440, 2760, 300, 315);
     txtPassword = Named(new QLineEdit(frSettings), "txtPassword");
     txtPassword->setEchoMode(QLineEdit::Password);
+    // "*" for every character, whatever the style would draw.
+    txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     Place(txtPassword, 1800, 2760, 2520, 315);
     chkDubbelIP = Named(new QCheckBox("Dubbele IP's niet toestaan", frSettings), "chkDubbelIP");
     Place(chkDubbelIP, 1440, 3150, 5040, 315);

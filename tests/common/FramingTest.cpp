@@ -92,7 +92,34 @@ TEST(Framing, BufferReportsAnOverlongTail) {
     Collect(buffer, "y", &status);
     EXPECT_EQ(status, MessageBuffer::Status::Overflow);
     EXPECT_EQ(buffer.pendingSize(), 0u);
-    // A long message that ends in the same arrival is fine.
-    EXPECT_EQ(Collect(buffer, std::string(100, 'z') + '\0', &status).size(), 1u);
-    EXPECT_EQ(status, MessageBuffer::Status::Ok);
+}
+
+// Whether a message is too long must not depend on where the stream was cut.
+TEST(Framing, CapHoldsForAWholeMessageHoweverItIsSplit) {
+    const std::string atCap = "ok\0"s + std::string(16, 'a') + '\0';
+    const std::string overCap = "ok\0"s + std::string(17, 'b') + "\0after\0"s;
+    for (std::size_t cut = 0; cut <= overCap.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        MessageBuffer buffer(16);
+        MessageBuffer::Status first, second;
+        auto got = Collect(buffer, std::string_view(overCap).substr(0, cut), &first);
+        const bool overflowed = first == MessageBuffer::Status::Overflow;
+        if (!overflowed) {
+            const auto more = Collect(buffer, std::string_view(overCap).substr(cut), &second);
+            got.insert(got.end(), more.begin(), more.end());
+        }
+        EXPECT_TRUE(overflowed || second == MessageBuffer::Status::Overflow);
+        EXPECT_EQ(got, std::vector<std::string>{"ok"}); // nothing of or after the long one
+        EXPECT_EQ(buffer.pendingSize(), 0u);
+    }
+    for (std::size_t cut = 0; cut <= atCap.size(); ++cut) {
+        MessageBuffer buffer(16);
+        MessageBuffer::Status first, second;
+        auto got = Collect(buffer, std::string_view(atCap).substr(0, cut), &first);
+        const auto more = Collect(buffer, std::string_view(atCap).substr(cut), &second);
+        got.insert(got.end(), more.begin(), more.end());
+        EXPECT_EQ(first, MessageBuffer::Status::Ok);
+        EXPECT_EQ(second, MessageBuffer::Status::Ok);
+        EXPECT_EQ(got.size(), 2u) << "cut " << cut;
+    }
 }

@@ -389,6 +389,40 @@ TEST_F(SessionTest, AnEndlessMessageClosesTheSession) {
     EXPECT_TRUE(WaitUntil([this] { return server.clientGone(); }));
 }
 
+// 64 KiB is the most a message may hold, whether it comes in one piece or in
+// many: the verdict must not depend on where TCP cut the stream.
+TEST_F(SessionTest, MessageCapDoesNotDependOnHowTheStreamIsCut) {
+    login();
+    const QByteArray atCap(64 * 1024, 'a');
+    server.send(atCap.left(40000));
+    QTest::qWait(30);
+    server.send(atCap.mid(40000) + '\0');
+    ASSERT_TRUE(WaitUntil([this] { return lines.size() == 1; }));
+    EXPECT_EQ(lines[0].size(), atCap.size());
+
+    // 70 KB ended in the same write that carries it all.
+    server.send(ScriptedServer::Line("voor") + ScriptedServer::Line(QByteArray(70 * 1000, 'x')) +
+                ScriptedServer::Line("na"));
+    ASSERT_TRUE(WaitUntil([this] { return closed == 1; }));
+    EXPECT_EQ(lines.mid(1),
+              (QStringList{QStringLiteral("voor"), QStringLiteral("**ONGELDIGE GEGEVENS VAN DE SERVER**\r\n"),
+                           kEnded}));
+    EXPECT_TRUE(WaitUntil([this] { return server.clientGone(); }));
+}
+
+// A reverse lookup would tell the resolver whom the user talks to: the session's
+// socket never starts one, though one asked for on the same address succeeds.
+TEST_F(SessionTest, NoReverseLookupOfTheServer) {
+    login();
+    net::Winsock reference;
+    reference.setPeerNameLookup(true);
+    reference.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    if (!WaitUntil([&] { return !reference.remoteHost().isEmpty(); }, 5000))
+        GTEST_SKIP() << "127.0.0.1 has no name here";
+    EXPECT_EQ(session.Winsock1()->remoteHostIP(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(session.Winsock1()->remoteHost(), QString());
+}
+
 TEST_F(SessionTest, TypedTextTravelsAsLatin1WithoutNul) {
     login();
     const client::InputCommand line =

@@ -11,6 +11,8 @@
 #include "net/SettingsStore.h"
 
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
 
 using namespace client;
 using Kind = InputCommand::Kind;
@@ -123,6 +125,31 @@ TEST(CommandLine, Examples) {
         EXPECT_EQ(line.password, QString::fromUtf8(c.password));
         EXPECT_EQ(line.hasPassword, c.hasPassword);
     }
+}
+
+// "--help" typed in a terminal must answer there; into a pipe or file nothing goes.
+TEST(CommandLine, SyntaxIsEchoedOnlyToATerminal) {
+    int master = -1, slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    EXPECT_TRUE(client::EchoSyntaxToTerminal(slave));
+    char buffer[256] = {};
+    std::string got;
+    while (got.find('\n') == std::string::npos) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        ASSERT_GT(n, 0);
+        got.append(buffer, std::size_t(n));
+    }
+    // The terminal turns the line feed into CR LF on its way out.
+    EXPECT_EQ(got, "Syntaxis: ZINDLECHAT.EXE [server[:port] [password]]\r\n");
+    ::close(master);
+    ::close(slave);
+
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    EXPECT_FALSE(client::EchoSyntaxToTerminal(pipeEnds[1]));
+    ::close(pipeEnds[1]);
+    EXPECT_EQ(::read(pipeEnds[0], buffer, sizeof buffer), 0);
+    ::close(pipeEnds[0]);
 }
 
 TEST(PrivateChats, FindAllocateReleaseAndTheLimit) {

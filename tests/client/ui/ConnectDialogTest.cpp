@@ -11,8 +11,15 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace testsupport;
 
@@ -77,10 +84,19 @@ TEST_F(ConnectDialogTest, StoredColourTextIsReadAsTheNumberAtItsStart) {
 }
 
 TEST_F(ConnectDialogTest, BoxesKeepTheirLimitsAndTheTabOrder) {
-    EXPECT_EQ(dialog->txtNickname->maxLength(), 20);
-    EXPECT_EQ(dialog->txtPassword->maxLength(), 20);
-    EXPECT_EQ(dialog->txtConnectTo->maxLength(), 20);
-    EXPECT_EQ(dialog->txtConnectToPort->maxLength(), 7);
+    for (auto [box, limit] : {std::pair{dialog->txtNickname, 20}, std::pair{dialog->txtPassword, 20},
+                              std::pair{dialog->txtConnectTo, 20}, std::pair{dialog->txtConnectToPort, 7}}) {
+        SCOPED_TRACE(box->objectName().toStdString());
+        box->clear();
+        QTest::keyClicks(box, QString(30, QLatin1Char('k')));
+        EXPECT_EQ(box->text(), QString(limit, QLatin1Char('k')));
+        // A paste that does not fit keeps what fits, at the caret.
+        box->clear();
+        QTest::keyClicks(box, QStringLiteral("ab"));
+        box->setCursorPosition(1);
+        box->insert(QString(30, QLatin1Char('x')));
+        EXPECT_EQ(box->text(), QLatin1Char('a') + QString(limit - 2, QLatin1Char('x')) + QLatin1Char('b'));
+    }
     EXPECT_EQ(dialog->txtPassword->echoMode(), QLineEdit::Password);
     EXPECT_TRUE(dialog->cmdJoin->isDefault());
     EXPECT_EQ(dialog->txtNickname->nextInFocusChain(), dialog->txtPassword);
@@ -207,6 +223,95 @@ TEST_F(ConnectDialogTest, CommandLineConnectsAtOnceWithTheStoredNickname) {
     EXPECT_TRUE(dialog->Joining);
     EXPECT_EQ(dialog->cmdJoin->text(), QStringLiteral("Annuleren..."));
     EXPECT_FALSE(dialog->tmr_Connect->isActive());
+}
+
+// The limits are for typing: a long host name or password from the command line
+// arrives whole, and the user may shorten it but not type it longer.
+TEST_F(ConnectDialogTest, CommandLineValuesAreNotCutToTheTypingLimit) {
+    // Without a stored nickname nothing connects (no name is looked up), but the
+    // boxes are filled as for a connection.
+    const QString host = QStringLiteral("zindlechat.my-company.example");
+    const QString password = QStringLiteral("een_heel_lang_wachtwoord_van_veertig_tekens");
+    StartProgram(host + QStringLiteral(":4000 ") + password);
+    ASSERT_EQ(rec.notices.size(), 1);
+    EXPECT_EQ(rec.notices[0].text, QStringLiteral("Je moet een geldige nickname invullen."));
+    EXPECT_EQ(dialog->txtConnectTo->text(), host);
+    EXPECT_EQ(dialog->txtConnectToPort->text(), QStringLiteral("4000"));
+    EXPECT_EQ(dialog->txtPassword->text(), password);
+
+    QLineEdit* box = dialog->txtConnectTo;
+    box->setFocus();
+    box->end(false);
+    QTest::keyClicks(box, QStringLiteral("x"));
+    EXPECT_EQ(box->text(), host);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    EXPECT_EQ(box->text(), host.chopped(1));
+    QTest::keyClicks(box, QStringLiteral("yz"));
+    EXPECT_EQ(box->text(), host.chopped(1) + QLatin1Char('y'));
+
+    // A stored long host comes back whole at the next start.
+    dialog->SaveSettings();
+    StartProgram();
+    EXPECT_EQ(dialog->txtConnectTo->text(), host.chopped(1) + QLatin1Char('y'));
+}
+
+// At the time-out the attempt ends there and then; it must not linger half-open
+// and reach a server that comes up later.
+TEST_F(ConnectDialogTest, TimeOutEndsTheAttemptAtOnce) {
+    // A listener whose queue is full drops new SYNs: the attempt stays in Connecting.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::vector<int> fillers;
+    for (int i = 0; i < 3; ++i) {
+        fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        ::connect(fillers.back(), reinterpret_cast<sockaddr*>(&address), length);
+    }
+    Pump(50);
+
+    dialog->tmr_Connect->setInterval(200);
+    dialog->txtNickname->setText(QStringLiteral("Jan"));
+    dialog->txtConnectToPort->setText(QString::number(ntohs(address.sin_port)));
+    dialog->cmdJoin_Click();
+    Pump(100);
+    if (main->Winsock1->state() != net::Winsock::State::Connecting) {
+        for (int fd : fillers)
+            ::close(fd);
+        ::close(listener);
+        GTEST_SKIP() << "this system completes the attempt despite the full queue";
+    }
+    ASSERT_TRUE(WaitFor([&] { return !dialog->Joining; }));
+    EXPECT_EQ(dialog->lblStatus->text(), QStringLiteral("Timeout bij het verbinden..."));
+    EXPECT_EQ(main->Winsock1->state(), net::Winsock::State::Closed);
+    // No socket lives on by itself, still trying.
+    Pump(20);
+    EXPECT_TRUE(QCoreApplication::instance()->findChildren<QTcpSocket*>().isEmpty());
+    EXPECT_TRUE(main->Winsock1->findChildren<QTcpSocket*>().isEmpty());
+    for (int fd : fillers)
+        ::close(fd);
+    ::close(listener);
+}
+
+// A long status text wraps inside the dialog instead of widening it.
+TEST_F(ConnectDialogTest, LongStatusWrapsAndTheDialogKeepsItsWidth) {
+    dialog->adjustSize();
+    Pump(10);
+    const int width = dialog->width();
+    const QString host = QStringLiteral("een zeer lange servernaam met spaties erin die niet past");
+    dialog->lblStatus->setText(QStringLiteral("Bezig met verbinden naar ") + host + QStringLiteral("..."));
+    dialog->adjustSize();
+    Pump(10);
+    EXPECT_EQ(dialog->width(), width);
+    EXPECT_TRUE(dialog->lblStatus->wordWrap());
+    EXPECT_LE(dialog->lblStatus->geometry().right(), dialog->rect().right());
+    // Every line of it is on screen: the label is as tall as its wrapped text.
+    EXPECT_GE(dialog->lblStatus->height(), dialog->lblStatus->heightForWidth(dialog->lblStatus->width()));
 }
 
 TEST_F(ConnectDialogTest, CommandLineWithoutStoredNicknameOnlyAsksForOne) {

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
@@ -81,6 +82,25 @@ TEST_F(PrivateWindowTest, IncomingMessageOpensAMinimisedWindowThatTakesNoFocus) 
     EXPECT_TRUE(window->Transcript().plainText().contains(QStringLiteral("] Kees> /ME niet\r\n")));
 }
 
+// Restoring from minimised changes the state and not the size, so no resize
+// comes; the window must lay itself out all the same.
+TEST_F(PrivateWindowTest, RestoredFromMinimisedTheWindowIsLaidOut) {
+    server.Send(Priv("3", "hoi\r\n"));
+    ASSERT_TRUE(WaitFor([&] { return main->PrivateChats.find(3) != 0; }));
+    client::frmMainPrivate* window = Window(main->PrivateChats.find(3));
+    ASSERT_NE(window, nullptr);
+    Pump(20);
+    ASSERT_TRUE(window->isMinimized());
+    window->resize(640, 400); // its size as the platform gives it, while minimised
+    window->setWindowState(Qt::WindowNoState);
+    Pump(20);
+    ASSERT_FALSE(window->isMinimized());
+    EXPECT_EQ(window->txtOutput->width(), window->width());
+    EXPECT_EQ(window->cmdClose->geometry().right(), window->width() - 1);
+    EXPECT_EQ(window->cmdClose->geometry().bottom(), window->height() - 1);
+    EXPECT_EQ(window->txtInput->geometry().bottom(), window->height() - 1);
+}
+
 TEST_F(PrivateWindowTest, SendingGoesAsPrivAndIsEchoedLocally) {
     client::frmMainPrivate* window = OpenByDoubleClick(2);
     ASSERT_NE(window, nullptr);
@@ -144,18 +164,52 @@ TEST_F(PrivateWindowTest, AllSlotsHeldShowsTheMessageAndStopsTheArrival) {
     EXPECT_EQ(rec.notices[0].title, QStringLiteral("ZindleChat"));
     EXPECT_EQ(rec.notices[0].text, QStringLiteral("Er staan teveel chatschermen open, sluit er een af."));
     EXPECT_EQ(main->PrivateChats.find(2), 0);
+    CloseMessageBoxes();
 
     // The message is lost and the rest of that arrival is not handled.
     server.Send(Priv("3", "hoi\r\n") + Command("USRD2"));
     ASSERT_TRUE(WaitFor([&] { return rec.notices.size() == 2; }));
     Pump(30);
     EXPECT_EQ(main->lstNicknames->count(), 3);
+    CloseMessageBoxes();
 
     // One slot coming free is taken by the next opening.
     main->PrivateChats.release(150);
     client::frmMainPrivate* window = OpenByDoubleClick(1);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(main->PrivateChats.find(2), 51);
+}
+
+// The box comes up while the session is reading: it must not wait there for its
+// answer, or the socket's bytes pile up unread behind it.
+TEST_F(PrivateWindowTest, TooManyChatsBoxLetsTheSessionGoOn) {
+    for (int id = 100; id < 100 + client::PrivateChats::kSlots; ++id)
+        ASSERT_NE(main->PrivateChats.allocate(id, QString()), 0);
+
+    server.Send(Priv("3", "hoi\r\n"));
+    ASSERT_TRUE(WaitFor([&] { return VisibleMessageBoxes().size() == 1; }));
+    QMessageBox* box = VisibleMessageBoxes().front();
+    EXPECT_EQ(box->text(), QStringLiteral("Er staan teveel chatschermen open, sluit er een af."));
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+
+    // While it is up the session goes on, and more lost messages add no boxes.
+    // (A lost message drops the rest of its arrival: each goes on its own.)
+    for (int i = 0; i < 20; ++i) {
+        server.Send(Priv(std::to_string(10 + i), "flood\r\n"));
+        Pump(5);
+    }
+    Pump(20);
+    server.Send(Command("USRN9#Nieuw#0"));
+    ASSERT_TRUE(WaitFor([&] { return main->lstNicknames->count() == 4; }));
+    EXPECT_EQ(VisibleMessageBoxes().size(), 1u);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(main->PrivateChats.heldCount(), client::PrivateChats::kSlots);
+
+    // Once answered, the next lost message brings it back.
+    box->close();
+    server.Send(Priv("3", "nog eens\r\n"));
+    ASSERT_TRUE(WaitFor([&] { return VisibleMessageBoxes().size() == 1; }));
+    CloseMessageBoxes();
 }
 
 TEST_F(PrivateWindowTest, ToolbarOffersAFileToThePartner) {

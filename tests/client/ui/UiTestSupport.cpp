@@ -3,6 +3,7 @@
 
 #include "tests/support/EventWait.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QThread>
 
@@ -67,10 +68,30 @@ void ScriptedServer::CloseClient() {
         client->disconnectFromHost();
 }
 
+std::vector<QMessageBox*> VisibleMessageBoxes() {
+    std::vector<QMessageBox*> boxes;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+            boxes.push_back(box);
+    return boxes;
+}
+
+void CloseMessageBoxes() {
+    for (QMessageBox* box : VisibleMessageBoxes())
+        box->close();
+    Pump(5);
+}
+
 client::Prompts RecordingPrompts::prompts() {
     client::Prompts p;
     p.notify = [this](QWidget*, QMessageBox::Icon icon, const QString& title, const QString& text) {
         notices.append({icon, title, text});
+    };
+    // These boxes never block, so the real one is shown: a test can see it stay up.
+    p.notifyLater = [this, real = client::DefaultPrompts().notifyLater](
+                        QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text) {
+        notices.append({icon, title, text});
+        return real(parent, icon, title, text);
     };
     p.pickColor = [this](QWidget*, const QColor& preset) { return nextColor.isValid() ? nextColor : preset; };
     p.showAbout = [this](QWidget*, const QString&) { ++aboutShown; };

@@ -12,6 +12,7 @@
 #include <QTcpSocket>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -42,6 +43,10 @@ public:
     QPointer<QTcpSocket> client;
     QByteArray received;
 };
+
+// The message boxes on screen now, and closing them all.
+std::vector<QMessageBox*> VisibleMessageBoxes();
+void CloseMessageBoxes();
 
 struct Notice {
     QMessageBox::Icon icon;
