@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Version texts of both programs and the server's rule for accepting a client.
+#include "common/ZindleVersionNumbers.h"
+
 #include <string>
 #include <string_view>
 
 namespace ZindleVersion {
-
-inline constexpr int kClientMajor = 0, kClientMinor = 2, kClientRevision = 13;
-inline constexpr int kServerMajor = 0, kServerMinor = 2, kServerRevision = 4;
 
 // "0.2 build #0013": what the client sends in its login.
 std::string ClientVersionText(int major = kClientMajor, int minor = kClientMinor,

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the codec fuzz targets with clang (libFuzzer + ASan + UBSan) into
-# build-fuzz/ and runs each for a bounded time, one result line per target.
+# Builds every libFuzzer target of fuzz/ (fuzz/fuzz_*.cpp, listed in
+# fuzz/CMakeLists.txt) with clang, ASan and UBSan into build-fuzz/, and runs each
+# for a bounded time, one result line per target.
 #
 #   scripts/fuzz.sh [seconds-per-target]      (default 60)
 #
@@ -15,11 +16,20 @@ case "$seconds" in '' | *[!0-9]*) echo "usage: $0 [seconds-per-target]" >&2; exi
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$root/build-fuzz"
 mkdir -p "$out"
-cxx="${CXX_FUZZ:-clang++}"
-flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-       -fno-omit-frame-pointer -I"$root" -I"$root/fuzz")
-common_sources=("$root"/common/*.cpp)
-targets=(fuzz_divide_combine fuzz_framing fuzz_messages fuzz_version)
+targets=()
+for src in "$root"/fuzz/fuzz_*.cpp; do
+    targets+=("$(basename "$src" .cpp)")
+done
+
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+if ! cmake -S "$root" -B "$out/build" -G Ninja -DCMAKE_CXX_COMPILER="${CXX_FUZZ:-clang++}" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZINDLE_FUZZ=ON -DBUILD_TESTING=OFF "${launcher[@]}" \
+        >"$out/configure.log" 2>&1 ||
+    ! cmake --build "$out/build" -j "${FUZZ_JOBS:-2}" --target "${targets[@]}" >"$out/build.log" 2>&1; then
+    echo "fuzz targets: BUILD FAILED (see $out/configure.log and $out/build.log)"
+    exit 1
+fi
 
 # A few well-formed inputs to start from (the fuzzer finds the rest).
 seed() { # target name bytes...
@@ -35,20 +45,12 @@ seed fuzz_messages user '\0\377\377USRN 12 #naam#1'
 seed fuzz_messages file '\0\377\377FILE3#a\\#b.txt#127.0.0.1#40001'
 seed fuzz_version client 'xxxxxxxxxxxx0.2 build #0013'
 seed fuzz_version old 'xxxxxxxxxxxx0.1 build #0016'
+seed fuzz_control_words words 'NEXTCHUNKSTOPACPTBYE'
+seed fuzz_chunk_stream cancel '\0\0\0\0\0\0\0\1\0FILETRANSFERSTOP'
 
 failed=0
 for t in "${targets[@]}"; do
-    bin="$out/$t"
-    # Rebuild only when a source is newer than the binary.
-    stale=0
-    for src in "$root/fuzz/$t.cpp" "$root"/fuzz/*.h "$root"/common/*.cpp "$root"/common/*.h; do
-        [ "$src" -nt "$bin" ] && stale=1
-    done
-    if [ "$stale" -eq 1 ] && ! "$cxx" "${flags[@]}" "$root/fuzz/$t.cpp" "${common_sources[@]}" -o "$bin" 2>"$out/$t.build.log"; then
-        echo "$t: BUILD FAILED (see $out/$t.build.log)"
-        failed=1
-        continue
-    fi
+    bin="$out/build/fuzz/$t"
     log="$out/$t.log"
     (cd "$out" && timeout $((seconds + 60)) "$bin" -max_total_time="$seconds" -max_len=8192 -timeout=10 \
         -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$out/$t-" "$out/corpus-$t" >"$log" 2>&1)

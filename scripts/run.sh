@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DZINDLE_BUILD_TESTS=OFF \
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
   -DZINDLE_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build build/release -j "$(nproc)" --target ZindleChatServer ZindleChatClient
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then

@@ -3,9 +3,12 @@
 # Installs what building and testing need on Debian 12 (run as root). Does nothing
 # when everything is there already.
 set -euo pipefail
+# libsystemd-dev: the daemon reports readiness; mandoc, appstream, dpkg-dev, file:
+# the checks of the manual pages, the metainfo and the .deb; clang: the fuzz targets;
+# xvfb, openbox, xdotool: the window tests under a real window manager.
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n libgl-dev
-          libgtest-dev googletest desktop-file-utils
-          xvfb openbox xdotool)
+          libgtest-dev googletest desktop-file-utils libsystemd-dev mandoc appstream dpkg-dev file
+          clang xvfb openbox xdotool)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -15,8 +15,10 @@ REPEAT=${REPEAT:-3}
 WORK=$(mktemp -d /tmp/zindle-ftbench.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
 
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZINDLE_BUILD_TESTS=OFF \
-      -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DZINDLE_BUILD_BENCH=ON \
+      "${launcher[@]}" >/dev/null
 cmake --build "$BUILD" -j2 --target ft_bench_transfer ft_bench_raw >/dev/null
 BIN=$BUILD/bench/filetransfer
 

@@ -27,7 +27,7 @@ SERVER_LOG="${SERVER_LOG:-/dev/null}"
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZINDLE_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DZINDLE_BUILD_BENCH=ON "${launcher[@]}" >/dev/null
 targets=(zindle_loadgen ZindleChatServer)
 grep -q '^zindle_server_gui_bench:' <(ninja -C "$BUILD" -t targets all 2>/dev/null) && targets+=(zindle_server_gui_bench)
 cmake --build "$BUILD" -j2 --target "${targets[@]}" >/dev/null

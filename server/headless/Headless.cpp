@@ -152,7 +152,7 @@ private:
 
 } // namespace
 
-int RunHeadless(int argc, char** argv) {
+int RunHeadless(int argc, char** argv, const std::function<void()>& onListening) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
@@ -200,6 +200,8 @@ int RunHeadless(int argc, char** argv) {
         return 1;
     }
     console.Out().Flush();
+    if (onListening)
+        onListening();
     console.WatchStdin();
     if (!console.WatchSignals())
         WriteError(QStringLiteral("Signalen kunnen niet worden opgevangen; stop met \"quit\"\n"));

@@ -5,4 +5,8 @@
 //                    [--no-duplicate-ip] [--chat-log on|off]
 //   ZindleChatServer --help | --version
 // Needs no display: it runs on a QCoreApplication of its own (or the one that exists).
-int RunHeadless(int argc, char** argv);
+#include <functional>
+
+// onListening runs once, as soon as the server first listens: a service manager
+// waiting for readiness hears it then, not before.
+int RunHeadless(int argc, char** argv, const std::function<void()>& onListening = {});
