@@ -4,11 +4,11 @@
 # when everything is there already.
 set -euo pipefail
 # libsystemd-dev: the daemon reports readiness; mandoc, appstream, dpkg-dev, file:
-# the checks of the manual pages, the metainfo and the .deb; clang: the fuzz targets;
+# the checks of the manual pages, the metainfo and the .deb; clang and its runtimes: the fuzz targets;
 # xvfb, openbox, xdotool: the window tests under a real window manager.
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n libgl-dev
           libgtest-dev googletest desktop-file-utils libsystemd-dev mandoc appstream dpkg-dev file
-          clang xvfb openbox xdotool)
+          clang libclang-rt-14-dev xvfb openbox xdotool)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
