@@ -15,7 +15,7 @@ ROUNDS="${1:-3}"
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZINDLE_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DZINDLE_BUILD_BENCH=ON "${launcher[@]}" >/dev/null
 cmake --build "$BUILD" -j2 --target zindle_transport_bench >/dev/null
 
 # Both ends of 15,000 connections live on this machine: one descriptor each side.

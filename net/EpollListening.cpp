@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The epoll transport's listener: requests offered one by one, accepted into
+// slots, and a pause when descriptors run out.
+#include "net/EpollTransport.h"
+
+#include "net/EpollTransportPrivate.h"
+#include "net/ListenSocket.h"
+
+#include <QPointer>
+#include <netinet/in.h>
+#include <sys/epoll.h>
+#include <unistd.h>
+
+namespace net {
+
+using namespace epolldetail;
+
+namespace {
+
+// Connection requests taken per pass: a busy listener cannot keep timers waiting.
+constexpr int kAcceptsPerPass = 64;
+// Out of descriptors, the listener rests this long before it tries again.
+constexpr int kAcceptPauseMs = 100;
+// Slot numbers are small; this keeps a wild one from growing the table.
+constexpr int kHighestSlot = 1 << 20;
+
+// Accept failures that concern only the one peer that gave up meanwhile.
+bool onlyThatPeerFailed(int error) {
+    switch (error) {
+    case EINTR:
+    case ECONNABORTED:
+    case EPROTO:
+    case ENOPROTOOPT:
+    case EHOSTDOWN:
+    case ENONET:
+    case EHOSTUNREACH:
+    case ENETDOWN:
+    case ENETUNREACH:
+    case EOPNOTSUPP:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+void EpollTransport::Private::acceptRequests() {
+    QPointer<EpollTransport> alive(q);
+    for (int i = 0; i < kAcceptsPerPass && listenFd >= 0 && !acceptPaused; ++i) {
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        const int fd =
+            ::accept4(listenFd, reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            const int error = errno;
+            if (onlyThatPeerFailed(error))
+                continue;
+            if (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM)
+                pauseAccepting(error == EMFILE || error == ENFILE);
+            return; // EAGAIN: nobody else is waiting
+        }
+        outOfDescriptors = false;
+        requests.emplace(fd, Request{address.sin_addr.s_addr, ntohs(address.sin_port)});
+        emit q->ConnectionRequest(fd);
+        if (!alive)
+            return;
+        // Nobody took it: refuse it now rather than leak the descriptor.
+        if (requests.erase(fd))
+            ::close(fd);
+    }
+}
+
+// Accepting again at once would fail the same way on every pass: the listener
+// leaves the set for a moment instead, and the episode is reported once.
+void EpollTransport::Private::pauseAccepting(bool reportIt) {
+    if (!acceptPaused) {
+        acceptPaused = true;
+        ::epoll_ctl(epfd, EPOLL_CTL_DEL, listenFd, nullptr);
+        acceptRetry.start(kAcceptPauseMs);
+    }
+    if (reportIt && !outOfDescriptors) {
+        outOfDescriptors = true;
+        emit q->OutOfDescriptors();
+    }
+}
+
+void EpollTransport::Private::resumeAccepting() {
+    if (listenFd < 0 || !acceptPaused)
+        return;
+    acceptPaused = false;
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = kListenerKey;
+    if (::epoll_ctl(epfd, EPOLL_CTL_ADD, listenFd, &event) != 0) {
+        acceptPaused = true;
+        acceptRetry.start(kAcceptPauseMs);
+    }
+}
+
+bool EpollTransport::listen(quint16 port, QString* error) {
+    stopListening();
+    if (d->epfd < 0) {
+        if (error)
+            *error = QStringLiteral("Kan niet luisteren op poort %1: geen epoll").arg(port);
+        return false;
+    }
+    const int fd = OpenIPv4Listener(port, error);
+    if (fd < 0)
+        return false;
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = kListenerKey;
+    if (::epoll_ctl(d->epfd, EPOLL_CTL_ADD, fd, &event) != 0) {
+        ::close(fd);
+        if (error)
+            *error = QStringLiteral("Kan niet luisteren op poort %1: geen epoll").arg(port);
+        return false;
+    }
+    d->listenFd = fd;
+    d->port = BoundPort(fd);
+    d->acceptPaused = false;
+    d->outOfDescriptors = false;
+    return true;
+}
+
+void EpollTransport::stopListening() {
+    if (d->listenFd < 0)
+        return;
+    if (!d->acceptPaused)
+        ::epoll_ctl(d->epfd, EPOLL_CTL_DEL, d->listenFd, nullptr);
+    ::close(d->listenFd);
+    d->listenFd = -1;
+    d->port = 0;
+    d->acceptPaused = false;
+    d->acceptRetry.stop();
+}
+
+bool EpollTransport::isListening() const {
+    return d->listenFd >= 0;
+}
+
+quint16 EpollTransport::localPort() const {
+    return d->port;
+}
+
+QString EpollTransport::requestPeerIP(qintptr requestID) const {
+    const auto it = d->requests.find(int(requestID));
+    return it == d->requests.end() ? QString() : DottedIPv4(it->second.address);
+}
+
+bool EpollTransport::accept(qintptr requestID, int slot) {
+    const auto it = d->requests.find(int(requestID));
+    if (it == d->requests.end() || slot < 0 || slot > kHighestSlot)
+        return false;
+    const int fd = it->first;
+    const Private::Request request = it->second;
+    d->requests.erase(it);
+    if (EpollConnection* old = d->inSlot(slot))
+        d->closeGracefully(old);
+
+    auto owned = std::make_unique<EpollConnection>();
+    EpollConnection* c = owned.get();
+    c->fd = fd;
+    c->key = d->nextKey++;
+    c->slot = slot;
+    c->peerAddress = request.address;
+    c->peerPort = request.port;
+    c->lastProgressMs = nowMs();
+    d->connections.emplace(c->key, std::move(owned));
+    if (d->bySlot.size() <= std::size_t(slot))
+        d->bySlot.resize(std::size_t(slot) + 1, nullptr);
+    d->bySlot[std::size_t(slot)] = c;
+    ++d->inSlots;
+    if (!d->watch(c)) { // the system's limit on watched descriptors
+        d->destroy(c);
+        return false;
+    }
+    return true;
+}
+
+void EpollTransport::refuse(qintptr requestID) {
+    if (d->requests.erase(int(requestID)))
+        ::close(int(requestID));
+}
+
+} // namespace net
