@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "client/ui/Comforts.h"
+
+#include "client/core/ClientSession.h"
+#include "client/core/TranscriptWriter.h"
+#include "client/ui/ConversationExtras.h"
+#include "client/ui/frmMain.h"
+#include <QAction>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QWidget>
+
+namespace client {
+
+Comforts::Comforts(frmMain& main)
+    : main_(main), settings_(ComfortSettings::Load()),
+      urlOpener_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
+    setObjectName(QStringLiteral("Comforts"));
+    BuildMenu();
+
+    mainExtras_ = attach(&main, main.txtOutput, main.txtInput, main.Transcript(), [] { return QString(); });
+}
+
+Comforts::~Comforts() = default;
+
+void Comforts::BuildMenu() {
+    mnuVoorkeurenMenu = new QMenu(QStringLiteral("Voorkeuren"), &main_);
+    mnuVoorkeurenMenu->setObjectName(QStringLiteral("mnuVoorkeuren"));
+    for (int i = 0; i < kComfortCount; ++i) {
+        const auto comfort = Comfort(i);
+        QAction* item = mnuVoorkeurenMenu->addAction(QString::fromUtf8(InfoOf(comfort).caption));
+        item->setObjectName(QStringLiteral("mnuVoorkeuren_%1").arg(i));
+        item->setCheckable(true);
+        item->setChecked(isOn(comfort));
+        connect(item, &QAction::toggled, this, [this, comfort](bool on) { setOn(comfort, on); });
+        mnuVoorkeuren[std::size_t(i)] = item;
+    }
+    // Under "Kleuren", before the separator that leads to "Over ZindleChat...".
+    main_.menuZindleChat->insertMenu(main_.mnuZindleChat[3], mnuVoorkeurenMenu);
+}
+
+void Comforts::setOn(Comfort comfort, bool on) {
+    QAction* item = mnuVoorkeuren[std::size_t(comfort)];
+    if (item->isChecked() != on) {
+        item->setChecked(on); // comes back here through toggled
+        return;
+    }
+    if (isOn(comfort) == on)
+        return;
+    settings_.set(comfort, on);
+    ComfortSettings::Save(comfort, on);
+    for (const auto& window : extras_)
+        if (window)
+            window->switched();
+}
+
+ConversationExtras* Comforts::attach(QWidget* window, QTextEdit* txtOutput, QLineEdit* txtInput,
+                                     TranscriptWriter& transcript, std::function<QString()> partner) {
+    auto* extras = new ConversationExtras(*this, window, txtOutput, txtInput, transcript, std::move(partner));
+    extras_.removeAll(nullptr);
+    extras_.append(extras);
+    return extras;
+}
+
+QStringList Comforts::nicknames() const {
+    QStringList names;
+    for (const UserEntry& entry : main_.Session->users().entries())
+        names.append(entry.text);
+    return names;
+}
+
+void Comforts::openUrl(const QUrl& url) {
+    if (isOn(Comfort::Links) && url.isValid())
+        urlOpener_(url);
+}
+
+} // namespace client

@@ -1,0 +1,306 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The conveniences through the windows, with keystrokes as the user types them:
+// input history, nickname completion, links, the find bar and the unread marker;
+// and that every one of them can be switched off and stays so.
+#include "client/ui/Comforts.h"
+#include "ClientFixture.h"
+#include "client/core/TranscriptWriter.h"
+#include "client/ui/ConversationExtras.h"
+#include "client/ui/FindBar.h"
+#include "client/ui/UnreadMarker.h"
+#include "client/ui/frmMainPrivate.h"
+#include "common/ZindleDivideCombine.h"
+#include "net/SettingsStore.h"
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+
+using namespace testsupport;
+using client::Comfort;
+
+namespace {
+
+class ComfortsTest : public ClientFixture {
+protected:
+    void SetUp() override {
+        ClientFixture::SetUp();
+        ASSERT_TRUE(
+            LogIn(QStringLiteral("Jan"), {"1#Jan#0", "2#Piet#1", "3#Pieter#0", "4#Kees#0", "5#../../weg#0"}));
+        server.Take();
+        comforts().setUrlOpener([this](const QUrl& url) { opened.append(url); });
+        elsewhere.resize(100, 100);
+    }
+    void TearDown() override {
+        elsewhere.hide();
+        ClientFixture::TearDown();
+    }
+    client::Comforts& comforts() { return main->Extras(); }
+    void Switch(Comfort comfort, bool on) { comforts().mnuVoorkeuren[std::size_t(comfort)]->setChecked(on); }
+
+    static bool Activate(QWidget* window) {
+        window->show();
+        window->activateWindow();
+        return WaitFor([window] { return window->isActiveWindow(); });
+    }
+    // Another program's window has the focus.
+    bool LookAway() { return Activate(&elsewhere); }
+
+    void Arrive(const std::string& line, const QString& shows) {
+        server.Send(Chat(line + "\\r\\n"));
+        ASSERT_TRUE(WaitFor([&] { return main->Transcript().plainText().contains(shows); }));
+    }
+    static void TypeAndSend(QLineEdit* input, const QString& text) {
+        QTest::keyClicks(input, text);
+        QTest::keyClick(input, Qt::Key_Return);
+    }
+    client::frmMainPrivate* OpenPrivate(int row) {
+        main->lstNicknames->setCurrentRow(row);
+        main->lstNicknames_DblClick();
+        const int id = main->lstNicknames->item(row)->data(Qt::UserRole).toInt();
+        return main->PrivateWindows[std::size_t(main->PrivateChats.find(id))];
+    }
+
+    QList<QUrl> opened;
+    QWidget elsewhere;
+};
+
+TEST_F(ComfortsTest, UpAndDownRecallEachWindowsOwnLinesAndKeepTheDraft) {
+    ASSERT_TRUE(Activate(main.get()));
+    QLineEdit* input = main->txtInput;
+    TypeAndSend(input, QStringLiteral("een"));
+    TypeAndSend(input, QStringLiteral("/away"));
+    TypeAndSend(input, QStringLiteral("twee"));
+    server.WaitFor(Chat("Jan> twee\\r\\n"));
+    QTest::keyClicks(input, QStringLiteral("half"));
+
+    QStringList seen;
+    for (Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down,
+                        Qt::Key_Down, Qt::Key_Down}) {
+        QTest::keyClick(input, key);
+        seen << input->text();
+    }
+    EXPECT_EQ(seen, (QStringList{"twee", "/away", "een", "een", "/away", "twee", "half", "half"}));
+    EXPECT_TRUE(main->cmdDefault->isEnabled()); // a recalled line can be sent as it is
+
+    // A recalled line goes out again like a typed one.
+    QTest::keyClick(input, Qt::Key_Up);
+    QTest::keyClick(input, Qt::Key_Return);
+    EXPECT_EQ(server.WaitFor(QByteArray(1, '\0')), Chat("Jan> twee\\r\\n"));
+
+    // A private window has a history of its own.
+    client::frmMainPrivate* window = OpenPrivate(3);
+    ASSERT_NE(window, nullptr);
+    QTest::keyClick(window->txtInput, Qt::Key_Up);
+    EXPECT_EQ(window->txtInput->text(), QString());
+    TypeAndSend(window->txtInput, QStringLiteral("prive"));
+    QTest::keyClick(window->txtInput, Qt::Key_Up);
+    EXPECT_EQ(window->txtInput->text(), QStringLiteral("prive"));
+
+    Switch(Comfort::InputHistory, false);
+    input->clear();
+    QTest::keyClick(input, Qt::Key_Up);
+    EXPECT_EQ(input->text(), QString());
+}
+
+TEST_F(ComfortsTest, TabCompletesAndCyclesNicknamesAndOtherwiseMovesTheFocus) {
+    ASSERT_TRUE(Activate(main.get()));
+    QLineEdit* input = main->txtInput;
+    input->setFocus();
+    QTest::keyClicks(input, QStringLiteral("pi"));
+    QStringList seen;
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(input, Qt::Key_Tab);
+        seen << input->text();
+    }
+    // "Away|Piet" completes as Piet; at the line start the name gets ": ".
+    EXPECT_EQ(seen, (QStringList{"Piet: ", "Pieter: ", "Piet: "}));
+    EXPECT_EQ(main->focusWidget(), input);
+
+    QTest::keyClicks(input, QStringLiteral("hoi ke"));
+    QTest::keyClick(input, Qt::Key_Tab);
+    EXPECT_EQ(input->text(), QStringLiteral("Piet: hoi Kees"));
+
+    // Nothing to complete: the Tab moves the focus on, the text stays.
+    QTest::keyClicks(input, QStringLiteral(" xy"));
+    QTest::keyClick(input, Qt::Key_Tab);
+    EXPECT_EQ(input->text(), QStringLiteral("Piet: hoi Kees xy"));
+    EXPECT_NE(main->focusWidget(), input);
+
+    Switch(Comfort::NicknameCompletion, false);
+    input->setFocus();
+    input->setText(QStringLiteral("pi"));
+    QTest::keyClick(input, Qt::Key_Tab);
+    EXPECT_EQ(input->text(), QStringLiteral("pi"));
+    EXPECT_NE(main->focusWidget(), input);
+}
+
+struct Fragment {
+    QString text, href;
+    qint64 color;
+};
+
+std::vector<Fragment> Anchors(QTextDocument* document) {
+    std::vector<Fragment> out;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isAnchor())
+                out.push_back({it.fragment().text(), it.fragment().charFormat().anchorHref(),
+                               client::ColorToInt(it.fragment().charFormat().foreground().color())});
+    return out;
+}
+
+TEST_F(ComfortsTest, LinksAreExactSpansThatOpenOnAClickAndNothingElseIsRead) {
+    Arrive("Piet> kijk op www.zindle.nl, of <b>niet</b> &amp; <a href=\"http://x.nl\">y</a>", "</a>");
+    QTextDocument* document = main->txtOutput->document();
+    // The markup stays text; only the address is a link, in the line's own colour.
+    EXPECT_TRUE(document->toPlainText().contains(
+        QStringLiteral("kijk op www.zindle.nl, of <b>niet</b> &amp; <a href=\"http://x.nl\">y</a>")));
+    std::vector<Fragment> anchors = Anchors(document);
+    ASSERT_EQ(anchors.size(), 2u);
+    EXPECT_EQ(anchors[0].text, QStringLiteral("www.zindle.nl"));
+    EXPECT_EQ(anchors[0].href, QStringLiteral("http://www.zindle.nl"));
+    EXPECT_EQ(anchors[0].color, main->Colors().Text);
+    EXPECT_EQ(anchors[1].text, QStringLiteral("http://x.nl")); // the text inside the quotes, as text
+    EXPECT_TRUE(main->txtOutput->isReadOnly());
+    EXPECT_TRUE(main->txtOutput->textInteractionFlags() & Qt::TextSelectableByMouse);
+
+    auto pointAt = [&](const QString& text) {
+        QTextCursor cursor(document);
+        cursor.setPosition(int(document->toPlainText().indexOf(text)) + 2);
+        return main->txtOutput->cursorRect(cursor).center();
+    };
+    QTest::mouseClick(main->txtOutput->viewport(), Qt::LeftButton, {}, pointAt(QStringLiteral("www.zindle")));
+    EXPECT_EQ(opened, QList<QUrl>{QUrl(QStringLiteral("http://www.zindle.nl"))});
+    QTest::mouseClick(main->txtOutput->viewport(), Qt::LeftButton, {}, pointAt(QStringLiteral("kijk")));
+    EXPECT_EQ(opened.size(), 1);
+
+    Switch(Comfort::Links, false);
+    Arrive("Piet> en www.ander.nl", "ander");
+    EXPECT_EQ(Anchors(document).size(), 2u);
+    QTest::mouseClick(main->txtOutput->viewport(), Qt::LeftButton, {}, pointAt(QStringLiteral("www.zindle")));
+    EXPECT_EQ(opened.size(), 1);
+}
+
+TEST_F(ComfortsTest, FindBarGoesForwardBackwardAndRoundAndEscapeClosesOnlyTheBar) {
+    Arrive("Piet> appel", "appel");
+    Arrive("Piet> peer", "peer");
+    Arrive("Piet> appeltaart", "appeltaart");
+    ASSERT_TRUE(Activate(main.get()));
+    client::FindBar* bar = comforts().mainExtras()->findBar;
+    const QRect transcriptPlace = main->txtOutput->geometry();
+
+    QTest::keyClick(main->txtInput, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_EQ(main->focusWidget(), bar->txtFind);
+    EXPECT_LT(main->txtOutput->geometry().height(), transcriptPlace.height()); // the bar takes its own strip
+
+    const QString text = main->txtOutput->document()->toPlainText();
+    const int first = int(text.indexOf(QStringLiteral("appel"))), second = int(text.lastIndexOf("appel"));
+    auto at = [&] { return main->txtOutput->textCursor().selectionStart(); };
+    QTest::keyClicks(bar->txtFind, QStringLiteral("APPEL")); // as it is typed, in any case
+    EXPECT_EQ(at(), first);
+    QTest::keyClick(bar->txtFind, Qt::Key_Return);
+    EXPECT_EQ(at(), second);
+    QTest::keyClick(bar->txtFind, Qt::Key_F3);
+    EXPECT_EQ(at(), first);
+    EXPECT_EQ(bar->lblFindStatus->text(), QStringLiteral("Verder vanaf het begin"));
+    QTest::keyClick(bar->txtFind, Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(at(), second);
+    EXPECT_EQ(bar->lblFindStatus->text(), QStringLiteral("Verder vanaf het einde"));
+    QTest::keyClick(bar->txtFind, Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(at(), first);
+    EXPECT_EQ(main->txtOutput->textCursor().selectedText(), QStringLiteral("appel"));
+
+    bar->txtFind->setText(QStringLiteral("banaan"));
+    QTest::keyClick(bar->txtFind, Qt::Key_Return);
+    EXPECT_EQ(bar->lblFindStatus->text(), QStringLiteral("Niet gevonden"));
+
+    QTest::keyClick(bar->txtFind, Qt::Key_Escape);
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(main->txtOutput->geometry(), transcriptPlace);
+    EXPECT_EQ(main->focusWidget(), main->txtInput);
+    EXPECT_FALSE(main->txtOutput->textCursor().hasSelection());
+
+    // A private window has its own bar; Escape there closes the bar, not the window.
+    client::frmMainPrivate* window = OpenPrivate(3);
+    ASSERT_TRUE(Activate(window));
+    window->AddOutput(QStringLiteral("Kees> hallo\r\n"));
+    QTest::keyClick(window->txtInput, Qt::Key_F, Qt::ControlModifier);
+    auto* privateBar = window->findChild<client::FindBar*>();
+    ASSERT_TRUE(privateBar && privateBar->isVisible());
+    QTest::keyClicks(privateBar->txtFind, QStringLiteral("hallo"));
+    EXPECT_EQ(window->txtOutput->textCursor().selectedText(), QStringLiteral("hallo"));
+    QTest::keyClick(privateBar->txtFind, Qt::Key_Escape);
+    EXPECT_FALSE(privateBar->isVisible());
+    EXPECT_TRUE(window->isVisible());
+
+    Switch(Comfort::FindBar, false);
+    QTest::keyClick(window->txtInput, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_FALSE(privateBar->isVisible());
+}
+
+int BlockOf(QTextDocument* document, const QString& text) {
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        if (block.text().contains(text))
+            return block.blockNumber();
+    return -2;
+}
+
+TEST_F(ComfortsTest, UnreadMarkerSitsAboveTheFirstLineThatCameWhileAway) {
+    client::UnreadMarker* marker = comforts().mainExtras()->unread;
+    QTextDocument* document = main->txtOutput->document();
+    ASSERT_TRUE(Activate(main.get()));
+    Arrive("Piet> gelezen", "gelezen");
+    ASSERT_TRUE(LookAway());
+    Arrive("Piet> nieuw een", "nieuw een");
+    Arrive("Piet> nieuw twee", "nieuw twee");
+    EXPECT_EQ(marker->markedBlock(), -1); // drawn when the user comes back
+    ASSERT_TRUE(Activate(main.get()));
+    EXPECT_EQ(marker->markedBlock(), BlockOf(document, QStringLiteral("gelezen")));
+
+    // Away and back without new lines: the marker stays; with new lines it moves.
+    ASSERT_TRUE(LookAway());
+    ASSERT_TRUE(Activate(main.get()));
+    EXPECT_EQ(marker->markedBlock(), BlockOf(document, QStringLiteral("gelezen")));
+    ASSERT_TRUE(LookAway());
+    Arrive("Piet> nieuw drie", "nieuw drie");
+    ASSERT_TRUE(Activate(main.get()));
+    EXPECT_EQ(marker->markedBlock(), BlockOf(document, QStringLiteral("nieuw twee")));
+    EXPECT_FALSE(document->toPlainText().contains(QChar(0x2028))); // the text itself is untouched
+
+    Switch(Comfort::UnreadMarker, false);
+    EXPECT_EQ(marker->markedBlock(), -1);
+    ASSERT_TRUE(LookAway());
+    Arrive("Piet> nieuw vier", "nieuw vier");
+    ASSERT_TRUE(Activate(main.get()));
+    EXPECT_EQ(marker->markedBlock(), -1);
+}
+
+TEST_F(ComfortsTest, SwitchesLiveInTheOptionsMenuAndAreKept) {
+    QStringList captions;
+    for (QAction* item : comforts().mnuVoorkeuren) {
+        captions << item->text();
+        EXPECT_TRUE(item->isCheckable());
+    }
+    EXPECT_EQ(captions.size(), client::kComfortCount);
+    EXPECT_TRUE(comforts().mnuVoorkeuren[std::size_t(Comfort::FindBar)]->isChecked());
+    EXPECT_TRUE(comforts().mnuVoorkeuren[std::size_t(Comfort::Links)]->isChecked());
+
+    Switch(Comfort::Links, false);
+    Switch(Comfort::FindBar, false);
+    EXPECT_EQ(
+        net::GetSetting(QStringLiteral("ZindleChat"), QStringLiteral("Options"), QStringLiteral("Links")),
+        QStringLiteral("0"));
+    StartProgram();
+    EXPECT_FALSE(main->Extras().isOn(Comfort::Links));
+    EXPECT_FALSE(main->Extras().isOn(Comfort::FindBar));
+    EXPECT_FALSE(main->Extras().mnuVoorkeuren[std::size_t(Comfort::Links)]->isChecked());
+}
+
+} // namespace
