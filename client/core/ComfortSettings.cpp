@@ -15,6 +15,7 @@ constexpr std::array<ComfortInfo, kComfortCount> kInfo{{
     {"Links", "Klikbare links", true},
     {"FindBar", "Zoeken in het gesprek (Ctrl+F)", true},
     {"UnreadMarker", "Ongelezen regels markeren", true},
+    {"ConversationLogs", "Gesprekken opslaan op schijf", false},
 }};
 } // namespace
 

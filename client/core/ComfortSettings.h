@@ -8,8 +8,8 @@
 
 namespace client {
 
-enum class Comfort { InputHistory, NicknameCompletion, Links, FindBar, UnreadMarker };
-inline constexpr int kComfortCount = 5;
+enum class Comfort { InputHistory, NicknameCompletion, Links, FindBar, UnreadMarker, ConversationLogs };
+inline constexpr int kComfortCount = 6;
 
 struct ComfortInfo {
     const char* key;     // settings key

@@ -2,9 +2,11 @@
 #include "client/ui/Comforts.h"
 
 #include "client/core/ClientSession.h"
+#include "client/core/ConversationLogger.h"
 #include "client/core/TranscriptWriter.h"
 #include "client/ui/ConversationExtras.h"
 #include "client/ui/frmMain.h"
+#include "net/Winsock.h"
 #include <QAction>
 #include <QDesktopServices>
 #include <QMenu>
@@ -17,6 +19,13 @@ Comforts::Comforts(frmMain& main)
       urlOpener_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
     setObjectName(QStringLiteral("Comforts"));
     BuildMenu();
+
+    logger_ = new ConversationLogger(this);
+    connect(logger_, &ConversationLogger::failed, this, &Comforts::loggingFailed);
+    connect(main.Session, &ClientSession::sessionStarted, this, [this] {
+        logger_->setServer(main_.Winsock1->remoteHostIP() + QLatin1Char('_') +
+                           QString::number(main_.Winsock1->remotePort()));
+    });
 
     mainExtras_ = attach(&main, main.txtOutput, main.txtInput, main.Transcript(), [] { return QString(); });
 }
@@ -49,6 +58,8 @@ void Comforts::setOn(Comfort comfort, bool on) {
         return;
     settings_.set(comfort, on);
     ComfortSettings::Save(comfort, on);
+    if (comfort == Comfort::ConversationLogs && on)
+        logger_->resume();
     for (const auto& window : extras_)
         if (window)
             window->switched();
@@ -72,6 +83,18 @@ QStringList Comforts::nicknames() const {
 void Comforts::openUrl(const QUrl& url) {
     if (isOn(Comfort::Links) && url.isValid())
         urlOpener_(url);
+}
+
+void Comforts::logLine(const QString& partner, const QString& strData) {
+    if (isOn(Comfort::ConversationLogs))
+        logger_->log(partner, strData);
+}
+
+void Comforts::loggingFailed(const QString& path) {
+    // Logging stops; the chat goes on and says so once.
+    setOn(Comfort::ConversationLogs, false);
+    main_.Transcript().AddOutput(
+        QStringLiteral("**GESPREKKEN WORDEN NIET MEER OPGESLAGEN: %1 IS NIET TE SCHRIJVEN**\r\n").arg(path));
 }
 
 } // namespace client

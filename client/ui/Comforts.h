@@ -2,7 +2,7 @@
 #pragma once
 // The conveniences beyond plain chatting, for the main window and every private
 // window: their switches (the "Voorkeuren" menu under "Opties", kept in the
-// settings store).
+// settings store) and the conversation log.
 #include "client/core/ComfortSettings.h"
 
 #include <QList>
@@ -22,6 +22,7 @@ class QWidget;
 namespace client {
 
 class ConversationExtras;
+class ConversationLogger;
 class TranscriptWriter;
 class frmMain;
 
@@ -47,17 +48,23 @@ public:
     void openUrl(const QUrl& url);
     void setUrlOpener(std::function<void(const QUrl&)> opener) { urlOpener_ = std::move(opener); }
 
+    // A line shown in a conversation: into the log when logging is on.
+    void logLine(const QString& partner, const QString& strData);
+    ConversationLogger& logger() { return *logger_; }
+
     QMenu* mnuVoorkeurenMenu = nullptr;
     std::array<QAction*, kComfortCount> mnuVoorkeuren{};
 
 private:
     void BuildMenu();
+    void loggingFailed(const QString& path);
 
     frmMain& main_;
     ComfortSettings settings_;
     ConversationExtras* mainExtras_ = nullptr;
     QList<QPointer<ConversationExtras>> extras_;
     std::function<void(const QUrl&)> urlOpener_;
+    ConversationLogger* logger_ = nullptr;
 };
 
 } // namespace client

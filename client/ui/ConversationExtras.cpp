@@ -34,8 +34,9 @@ ConversationExtras::ConversationExtras(Comforts& comforts, QWidget* window, QTex
 }
 
 void ConversationExtras::lineShown(const QString& strData) {
-    Q_UNUSED(strData);
     unread->lineAdded();
+    if (comforts_)
+        comforts_->logLine(partner_(), strData);
 }
 
 void ConversationExtras::switched() {

@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
     if (!configHome.isValid())
         return 2;
     qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    // Nor its data folder: no conversation log leaves the test.
+    qputenv("XDG_DATA_HOME", configHome.path().toLocal8Bit());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,10 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The conveniences' rules without windows: input history, nickname completion,
-// and link spans.
+// link spans, log file names and lines, and the log writer's thread
+// against missing folders and a full disk.
+#include "client/core/ConversationLog.h"
 #include "client/core/InputHistory.h"
 #include "client/core/LinkSpans.h"
+#include "client/core/LogWriter.h"
 #include "client/core/NicknameCompletion.h"
+#include "tests/support/EventWait.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace client;
@@ -120,6 +128,99 @@ TEST(LinkSpansTest, ExactSpansOfTheFourBeginnings) {
         for (const LinkSpan& s : c.spans)
             expected.push_back(s);
         EXPECT_EQ(FindLinks(QString::fromLatin1(c.line)), expected) << c.line;
+    }
+}
+
+TEST(ConversationLogTest, NamesStayInsideTheLogsFolder) {
+    const QString root = QStringLiteral("/data/logs");
+    const QDate day(2026, 12, 8);
+    EXPECT_EQ(LogFilePath(root, QStringLiteral("10.0.0.1_12345"), QString(), day),
+              QStringLiteral("/data/logs/10.0.0.1_12345/kamer/2026-12-08.log"));
+    EXPECT_EQ(LogFilePath(root, QStringLiteral("10.0.0.1_12345"), QStringLiteral("Piet"), day),
+              QStringLiteral("/data/logs/10.0.0.1_12345/prive/Piet/2026-12-08.log"));
+    for (const char* name :
+         {"..", ".", "../../etc/passwd", "/etc", "a/../../b", ".verborgen", "", "  ", "\x01\n", "x\\..\\y"}) {
+        const QString safe = SafeFileName(QString::fromLatin1(name));
+        EXPECT_FALSE(safe.isEmpty()) << name;
+        EXPECT_FALSE(safe.contains(u'/')) << name;
+        EXPECT_FALSE(safe.startsWith(u'.')) << name;
+        const QString path = LogFilePath(root, QString::fromLatin1(name), QString::fromLatin1(name), day);
+        EXPECT_TRUE(QDir::cleanPath(path).startsWith(root + QLatin1Char('/'))) << name;
+        EXPECT_EQ(QDir::cleanPath(path), path) << name; // nothing for cleanPath to fold
+    }
+    EXPECT_EQ(SafeFileName(QStringLiteral("Jan-José_2")), QStringLiteral("Jan-José_2"));
+    EXPECT_EQ(SafeFileName(QString(200, u'x')).size(), 64);
+}
+
+TEST(ConversationLogTest, LinesAreOneTextLineWithControlsWrittenOut) {
+    const QTime t(9, 5, 7);
+    EXPECT_EQ(LogLineText(t, QStringLiteral("Piet> hoi\r\n")), QStringLiteral("[09:05:07] Piet> hoi\n"));
+    EXPECT_EQ(LogLineText(t, QStringLiteral("Private message niet aangekomen")),
+              QStringLiteral("[09:05:07] Private message niet aangekomen\n"));
+    EXPECT_EQ(LogLineText(t, QStringLiteral("a\r\nb\r\n")), QStringLiteral("[09:05:07] a\nb\n"));
+    EXPECT_EQ(LogLineText(t, QString::fromUtf8("x\x01y\x1b[2Jz\rë\r\n")),
+              QString::fromUtf8("[09:05:07] x\\x01y\\x1b[2Jz\\x0dë\n"));
+}
+
+QString ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QStringLiteral("<missing>");
+}
+
+TEST(LogWriterTest, AppendsPerFileAndMakesPrivateFolders) {
+    QTemporaryDir dir;
+    QObject context;
+    int failures = 0;
+    {
+        LogWriter writer(&context, [&](const QString&) { ++failures; });
+        const QString a = dir.path() + QStringLiteral("/logs/s/kamer/d.log");
+        const QString b = dir.path() + QStringLiteral("/logs/s/prive/Piet/d.log");
+        writer.append(a, QStringLiteral("een\n"));
+        writer.append(b, QString::fromUtf8("twee ë\n"));
+        writer.append(a, QStringLiteral("drie\n"));
+        ASSERT_TRUE(writer.waitWritten(5000));
+        EXPECT_EQ(ReadAll(a), QStringLiteral("een\ndrie\n"));
+        EXPECT_EQ(ReadAll(b), QString::fromUtf8("twee ë\n"));
+        writer.append(a, QStringLiteral("vier\n")); // written before the writer ends
+    }
+    EXPECT_EQ(ReadAll(dir.path() + QStringLiteral("/logs/s/kamer/d.log")),
+              QStringLiteral("een\ndrie\nvier\n"));
+    EXPECT_EQ(QFileInfo(dir.path() + QStringLiteral("/logs/s/prive")).permissions() & 0x0077, 0);
+    EXPECT_EQ(QFileInfo(dir.path() + QStringLiteral("/logs/s/prive/Piet/d.log")).permissions() & 0x0077, 0);
+    zindletest::Pump(5);
+    EXPECT_EQ(failures, 0);
+}
+
+TEST(LogWriterTest, AnUnwritableFolderOrAFullDiskIsReportedOnceAndStopsTheWriter) {
+    QTemporaryDir dir;
+    QObject context;
+    for (const QString& where : {QStringLiteral("blocked"), QStringLiteral("full")}) {
+        SCOPED_TRACE(where.toStdString());
+        QString target;
+        if (where == QStringLiteral("blocked")) {
+            // A file where the folder should be: no folder can be made there, root or not.
+            QFile blocker(dir.path() + QStringLiteral("/blocked"));
+            ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+            target = dir.path() + QStringLiteral("/blocked/s/kamer/d.log");
+        } else {
+            ASSERT_TRUE(QFile::exists(QStringLiteral("/dev/full")));
+            target = dir.path() + QStringLiteral("/full.log");
+            ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), target));
+        }
+        QStringList reported;
+        LogWriter writer(&context, [&](const QString& path) { reported << path; });
+        writer.append(target, QStringLiteral("een\n"));
+        writer.append(target, QStringLiteral("twee\n"));
+        ASSERT_TRUE(writer.waitWritten(5000));
+        EXPECT_TRUE(writer.failed());
+        writer.append(target, QStringLiteral("drie\n")); // dropped without trying
+        ASSERT_TRUE(writer.waitWritten(5000));
+        ASSERT_TRUE(zindletest::WaitUntil([&] { return !reported.isEmpty(); }));
+        zindletest::Pump(10);
+        EXPECT_EQ(reported, QStringList{target});
+
+        writer.resume();
+        EXPECT_FALSE(writer.failed());
     }
 }
 

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The conveniences through the windows, with keystrokes as the user types them:
-// input history, nickname completion, links, the find bar and the unread marker;
+// input history, nickname completion, links, the find bar, the unread marker,
+// and the conversation log;
 // and that every one of them can be switched off and stays so.
 #include "client/ui/Comforts.h"
 #include "ClientFixture.h"
+#include "client/core/ConversationLogger.h"
+#include "client/core/LogWriter.h"
 #include "client/core/TranscriptWriter.h"
 #include "client/ui/ConversationExtras.h"
 #include "client/ui/FindBar.h"
@@ -12,10 +15,12 @@
 #include "common/ZindleDivideCombine.h"
 #include "net/SettingsStore.h"
 #include <QAction>
+#include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -282,6 +287,67 @@ TEST_F(ComfortsTest, UnreadMarkerSitsAboveTheFirstLineThatCameWhileAway) {
     EXPECT_EQ(marker->markedBlock(), -1);
 }
 
+QStringList FilesUnder(const QString& root) {
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next().mid(root.size() + 1);
+    files.sort();
+    return files;
+}
+
+QString ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QStringLiteral("<missing>");
+}
+
+TEST_F(ComfortsTest, LogsAreOffByDefaultThenOneFilePerServerPartnerAndDay) {
+    QTemporaryDir dir;
+    const QString root = dir.path() + QStringLiteral("/logs");
+    comforts().logger().setRoot(root);
+    comforts().logger().setClock([] { return QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7)); });
+    Arrive("Piet> niet bewaard", "niet bewaard");
+    ASSERT_TRUE(comforts().logger().writer().waitWritten(5000));
+    EXPECT_FALSE(QFileInfo::exists(root));
+
+    Switch(Comfort::ConversationLogs, true);
+    Arrive("Piet> hoi \xEB \x01", "hoi"); // the wire is Latin-1, the file UTF-8
+    server.Send(Command("PRIV" + ZindleDivideCombine::Combine({"5", "ontsnapt?\r\n"})));
+    ASSERT_TRUE(WaitFor([&] { return main->PrivateChats.find(5) != 0; }));
+    client::frmMainPrivate* window = main->PrivateWindows[std::size_t(main->PrivateChats.find(5))];
+    window->txtInput->setText(QStringLiteral("nee"));
+    window->cmdDefault->click();
+    ASSERT_TRUE(comforts().logger().writer().waitWritten(5000));
+
+    const QString server = QStringLiteral("127.0.0.1_") + QString::number(this->server.port());
+    EXPECT_EQ(FilesUnder(root),
+              (QStringList{server + "/kamer/2026-12-08.log", server + "/prive/___.._weg/2026-12-08.log"}));
+    EXPECT_EQ(ReadAll(root + "/" + server + "/kamer/2026-12-08.log"),
+              QString::fromUtf8("[09:05:07] Piet> hoi ë \\x01\n"));
+    EXPECT_EQ(ReadAll(root + "/" + server + "/prive/___.._weg/2026-12-08.log"),
+              QStringLiteral("[09:05:07] ../../weg> ontsnapt?\n[09:05:07] Jan> nee\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("logs")});
+}
+
+TEST_F(ComfortsTest, AnUnwritableLogFolderGivesOneStatusLineAndTurnsLoggingOff) {
+    QTemporaryDir dir;
+    QFile blocker(dir.path() + QStringLiteral("/logs"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
+    comforts().logger().setRoot(blocker.fileName());
+    Switch(Comfort::ConversationLogs, true);
+    Arrive("Piet> logregel1", "logregel1");
+    Arrive("Piet> logregel2", "logregel2");
+    ASSERT_TRUE(WaitFor([&] { return !comforts().isOn(Comfort::ConversationLogs); }));
+    Arrive("Piet> logregel3", "logregel3"); // the chat goes on
+    const QString transcript = main->Transcript().plainText();
+    EXPECT_EQ(transcript.count(QStringLiteral("**GESPREKKEN WORDEN NIET MEER OPGESLAGEN:")), 1);
+    EXPECT_FALSE(comforts().mnuVoorkeuren[std::size_t(Comfort::ConversationLogs)]->isChecked());
+    EXPECT_EQ(net::GetSetting(QStringLiteral("ZindleChat"), QStringLiteral("Options"),
+                              QStringLiteral("ConversationLogs")),
+              QStringLiteral("0"));
+}
+
 TEST_F(ComfortsTest, SwitchesLiveInTheOptionsMenuAndAreKept) {
     QStringList captions;
     for (QAction* item : comforts().mnuVoorkeuren) {
@@ -289,17 +355,18 @@ TEST_F(ComfortsTest, SwitchesLiveInTheOptionsMenuAndAreKept) {
         EXPECT_TRUE(item->isCheckable());
     }
     EXPECT_EQ(captions.size(), client::kComfortCount);
-    EXPECT_TRUE(comforts().mnuVoorkeuren[std::size_t(Comfort::FindBar)]->isChecked());
+    EXPECT_FALSE(
+        comforts().mnuVoorkeuren[std::size_t(Comfort::ConversationLogs)]->isChecked()); // off by default
     EXPECT_TRUE(comforts().mnuVoorkeuren[std::size_t(Comfort::Links)]->isChecked());
 
     Switch(Comfort::Links, false);
-    Switch(Comfort::FindBar, false);
+    Switch(Comfort::ConversationLogs, true);
     EXPECT_EQ(
         net::GetSetting(QStringLiteral("ZindleChat"), QStringLiteral("Options"), QStringLiteral("Links")),
         QStringLiteral("0"));
     StartProgram();
     EXPECT_FALSE(main->Extras().isOn(Comfort::Links));
-    EXPECT_FALSE(main->Extras().isOn(Comfort::FindBar));
+    EXPECT_TRUE(main->Extras().isOn(Comfort::ConversationLogs));
     EXPECT_FALSE(main->Extras().mnuVoorkeuren[std::size_t(Comfort::Links)]->isChecked());
 }
 
