@@ -16,6 +16,7 @@ constexpr std::array<ComfortInfo, kComfortCount> kInfo{{
     {"FindBar", "Zoeken in het gesprek (Ctrl+F)", true},
     {"UnreadMarker", "Ongelezen regels markeren", true},
     {"ConversationLogs", "Gesprekken opslaan op schijf", false},
+    {"Notifications", "Meldingen op het bureaublad", true},
 }};
 } // namespace
 

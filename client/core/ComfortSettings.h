@@ -8,8 +8,16 @@
 
 namespace client {
 
-enum class Comfort { InputHistory, NicknameCompletion, Links, FindBar, UnreadMarker, ConversationLogs };
-inline constexpr int kComfortCount = 6;
+enum class Comfort {
+    InputHistory,
+    NicknameCompletion,
+    Links,
+    FindBar,
+    UnreadMarker,
+    ConversationLogs,
+    Notifications
+};
+inline constexpr int kComfortCount = 7;
 
 struct ComfortInfo {
     const char* key;     // settings key

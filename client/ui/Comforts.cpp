@@ -3,8 +3,10 @@
 
 #include "client/core/ClientSession.h"
 #include "client/core/ConversationLogger.h"
+#include "client/core/Mentions.h"
 #include "client/core/TranscriptWriter.h"
 #include "client/ui/ConversationExtras.h"
+#include "client/ui/NotificationRouter.h"
 #include "client/ui/frmMain.h"
 #include "net/Winsock.h"
 #include <QAction>
@@ -26,6 +28,9 @@ Comforts::Comforts(frmMain& main)
         logger_->setServer(main_.Winsock1->remoteHostIP() + QLatin1Char('_') +
                            QString::number(main_.Winsock1->remotePort()));
     });
+
+    notifications_ = new NotificationRouter(this);
+    connect(main.Session, &ClientSession::output, this, &Comforts::publicLine);
 
     mainExtras_ = attach(&main, main.txtOutput, main.txtInput, main.Transcript(), [] { return QString(); });
 }
@@ -95,6 +100,23 @@ void Comforts::loggingFailed(const QString& path) {
     setOn(Comfort::ConversationLogs, false);
     main_.Transcript().AddOutput(
         QStringLiteral("**GESPREKKEN WORDEN NIET MEER OPGESLAGEN: %1 IS NIET TE SCHRIJVEN**\r\n").arg(path));
+}
+
+void Comforts::publicLine(const QString& line) {
+    if (!isOn(Comfort::Notifications) || main_.isActiveWindow())
+        return;
+    if (const auto mention = FindMention(line, main_.LocalNickname()))
+        notifications_->notify(&main_, mention->speaker + QStringLiteral(" noemde je naam"), mention->text);
+}
+
+void Comforts::privateMessageArrived(QWidget* window, const QString& nickname, const QString& text) {
+    if (isOn(Comfort::Notifications) && !window->isActiveWindow())
+        notifications_->notify(window, QStringLiteral("Privebericht van ") + nickname, text.trimmed());
+}
+
+void Comforts::fileOfferArrived(QWidget* window, const QString& remoteUser, const QString& fileName) {
+    if (isOn(Comfort::Notifications))
+        notifications_->notify(window, remoteUser + QStringLiteral(" wil je een bestand sturen"), fileName);
 }
 
 } // namespace client

@@ -2,7 +2,7 @@
 #pragma once
 // The conveniences beyond plain chatting, for the main window and every private
 // window: their switches (the "Voorkeuren" menu under "Opties", kept in the
-// settings store) and the conversation log.
+// settings store), the conversation log and the desktop notifications.
 #include "client/core/ComfortSettings.h"
 
 #include <QList>
@@ -23,6 +23,7 @@ namespace client {
 
 class ConversationExtras;
 class ConversationLogger;
+class NotificationRouter;
 class TranscriptWriter;
 class frmMain;
 
@@ -52,11 +53,17 @@ public:
     void logLine(const QString& partner, const QString& strData);
     ConversationLogger& logger() { return *logger_; }
 
+    // What the windows report that may deserve a desktop notification.
+    void privateMessageArrived(QWidget* window, const QString& nickname, const QString& text);
+    void fileOfferArrived(QWidget* window, const QString& remoteUser, const QString& fileName);
+    NotificationRouter& notifications() { return *notifications_; }
+
     QMenu* mnuVoorkeurenMenu = nullptr;
     std::array<QAction*, kComfortCount> mnuVoorkeuren{};
 
 private:
     void BuildMenu();
+    void publicLine(const QString& line);
     void loggingFailed(const QString& path);
 
     frmMain& main_;
@@ -65,6 +72,7 @@ private:
     QList<QPointer<ConversationExtras>> extras_;
     std::function<void(const QUrl&)> urlOpener_;
     ConversationLogger* logger_ = nullptr;
+    NotificationRouter* notifications_ = nullptr;
 };
 
 } // namespace client

@@ -375,6 +375,7 @@ bool frmMain::ShowPrivateMessage(int userId, const QString& text) {
     if (!window)
         return true;
     window->AddOutput(IncomingPrivateLine(PrivateChats.slot(slot).Nickname, text));
+    comforts->privateMessageArrived(window, PrivateChats.slot(slot).Nickname, text);
     if (!Away())
         QApplication::alert(window);
     return true;
@@ -428,6 +429,7 @@ void frmMain::Session_FileOffer(int remoteUserId, const QString& fileName, const
     window->setWindowTitle(remoteUser + QStringLiteral(" - ") + window->windowTitle());
     ShowMinimisedWithoutActivating(window);
     QApplication::alert(window);
+    comforts->fileOfferArrived(window, remoteUser, fileName);
     window->Start();
 }
 

@@ -1,17 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The conveniences' rules without windows: input history, nickname completion,
-// link spans, log file names and lines, and the log writer's thread
+// link spans, mentions, log file names and lines, and the log writer's thread
 // against missing folders and a full disk.
 #include "client/core/ConversationLog.h"
+#include "client/core/DesktopNotifications.h"
 #include "client/core/InputHistory.h"
 #include "client/core/LinkSpans.h"
 #include "client/core/LogWriter.h"
+#include "client/core/Mentions.h"
 #include "client/core/NicknameCompletion.h"
 #include "tests/support/EventWait.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -131,6 +134,31 @@ TEST(LinkSpansTest, ExactSpansOfTheFourBeginnings) {
     }
 }
 
+TEST(MentionTest, OnlyAnotherUsersLineThatNamesTheUser) {
+    struct Case {
+        const char* line;
+        bool mentioned;
+    };
+    const Case cases[] = {
+        {"Piet> hoi jan, alles goed?\r\n", true},
+        {"Piet> JAN\r\n", true},
+        {"* Piet zwaait naar Jan\r\n", true},
+        {"Jan> ik ben Jan\r\n", false},         // the own line
+        {"Piet> janneke en jansen\r\n", false}, // part of another word
+        {"* Jan is de chatserver binnengekomen...\r\n", false},
+        {"Message of the Day:\r\n---\r\nwelkom Jan\r\n---\r\n", false},
+        {"**VERBINDING BEËINDIGD**\r\n", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FindMention(QString::fromUtf8(c.line), QStringLiteral("Jan")).has_value(), c.mentioned)
+            << c.line;
+    const auto mention = FindMention(QStringLiteral("Piet> hoi Jan\r\n"), QStringLiteral("Jan"));
+    ASSERT_TRUE(mention);
+    EXPECT_EQ(mention->speaker, QStringLiteral("Piet"));
+    EXPECT_EQ(mention->text, QStringLiteral("hoi Jan"));
+    EXPECT_FALSE(FindMention(QStringLiteral("Piet> hoi\r\n"), QString()));
+}
+
 TEST(ConversationLogTest, NamesStayInsideTheLogsFolder) {
     const QString root = QStringLiteral("/data/logs");
     const QDate day(2026, 12, 8);
@@ -224,4 +252,91 @@ TEST(LogWriterTest, AnUnwritableFolderOrAFullDiskIsReportedOnceAndStopsTheWriter
     }
 }
 
+TEST(DesktopNotificationsTest, WithoutABusNothingIsShownAndNothingWaits) {
+    const QDBusConnection none = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
+                                                               QStringLiteral("zindle-no-bus"));
+    ASSERT_FALSE(none.isConnected());
+    DesktopNotifications notifications(none);
+    notifications.show(QStringLiteral("Privebericht van Piet"), QStringLiteral("hoi"), 1);
+    zindletest::Pump(10);
+    EXPECT_EQ(notifications.open(), 0);
+    QDBusConnection::disconnectFromBus(QStringLiteral("zindle-no-bus"));
+}
+
 } // namespace
+
+namespace {
+
+// The desktop's notification service as far as the client uses it.
+class FakeNotificationService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    struct Call {
+        QString app, icon, summary, body;
+        QStringList actions;
+        QVariantMap hints;
+    };
+    QList<Call> calls;
+
+public slots:
+    uint Notify(const QString& app, uint replacesId, const QString& icon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout) {
+        Q_UNUSED(replacesId);
+        Q_UNUSED(timeout);
+        calls.append({app, icon, summary, body, actions, hints});
+        return uint(100 + calls.size());
+    }
+
+signals:
+    void ActionInvoked(uint id, const QString& actionKey);
+    void NotificationClosed(uint id, uint reason);
+};
+
+TEST(DesktopNotificationsTest, SpeaksTheFreedesktopInterfaceOnAPrivateBus) {
+    QProcess daemon;
+    daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                 QStringLiteral("--print-address=1")});
+    if (!daemon.waitForStarted(5000))
+        GTEST_SKIP() << "no dbus-daemon to run a private bus";
+    ASSERT_TRUE(daemon.waitForReadyRead(5000));
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    {
+        QDBusConnection serviceBus = QDBusConnection::connectToBus(address, QStringLiteral("zindle-service"));
+        ASSERT_TRUE(serviceBus.isConnected());
+        FakeNotificationService service;
+        ASSERT_TRUE(
+            serviceBus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
+                                      QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+        ASSERT_TRUE(serviceBus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+
+        DesktopNotifications notifications(
+            QDBusConnection::connectToBus(address, QStringLiteral("zindle-client")));
+        QList<quint64> clicked;
+        QObject::connect(&notifications, &NotificationSink::activated, [&](quint64 key) { clicked << key; });
+        notifications.show(QStringLiteral("Privebericht van Piet"), QStringLiteral("<b>hoi</b> & meer"), 42);
+        ASSERT_TRUE(zindletest::WaitUntil([&] { return notifications.open() == 1; }, 5000));
+        ASSERT_EQ(service.calls.size(), 1);
+        const FakeNotificationService::Call& call = service.calls.first();
+        EXPECT_EQ(call.app, QStringLiteral("ZindleChat"));
+        EXPECT_EQ(call.summary, QStringLiteral("Privebericht van Piet"));
+        EXPECT_EQ(call.body,
+                  QStringLiteral("&lt;b&gt;hoi&lt;/b&gt; &amp; meer")); // chat text is never markup
+        EXPECT_EQ(call.actions, (QStringList{QStringLiteral("default"), QStringLiteral("Openen")}));
+
+        emit service.ActionInvoked(999, QStringLiteral("default")); // someone else's notification
+        emit service.ActionInvoked(101, QStringLiteral("default"));
+        ASSERT_TRUE(zindletest::WaitUntil([&] { return !clicked.isEmpty(); }, 5000));
+        emit service.NotificationClosed(101, 2);
+        ASSERT_TRUE(zindletest::WaitUntil([&] { return notifications.open() == 0; }, 5000));
+        EXPECT_EQ(clicked, QList<quint64>{42});
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("zindle-service"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("zindle-client"));
+    daemon.kill();
+    daemon.waitForFinished(5000);
+}
+
+} // namespace
+
+#include "ComfortsCoreTest.moc"

@@ -1,20 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The conveniences through the windows, with keystrokes as the user types them:
 // input history, nickname completion, links, the find bar, the unread marker,
-// and the conversation log;
+// desktop notifications (through a recording sink) and the conversation log;
 // and that every one of them can be switched off and stays so.
 #include "client/ui/Comforts.h"
 #include "ClientFixture.h"
 #include "client/core/ConversationLogger.h"
+#include "client/core/DesktopNotifications.h"
 #include "client/core/LogWriter.h"
+#include "client/core/NotificationSink.h"
 #include "client/core/TranscriptWriter.h"
+#include "client/filetransfer/frmFileReceive.h"
 #include "client/ui/ConversationExtras.h"
 #include "client/ui/FindBar.h"
+#include "client/ui/NotificationRouter.h"
 #include "client/ui/UnreadMarker.h"
 #include "client/ui/frmMainPrivate.h"
 #include "common/ZindleDivideCombine.h"
 #include "net/SettingsStore.h"
 #include <QAction>
+#include <QApplication>
 #include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,6 +36,20 @@ using client::Comfort;
 
 namespace {
 
+struct Shown {
+    QString summary, body;
+    quint64 key;
+};
+
+class RecordingSink : public client::NotificationSink {
+public:
+    void show(const QString& summary, const QString& body, quint64 key) override {
+        shown.append({summary, body, key});
+    }
+    void click(quint64 key) { emit activated(key); }
+    QList<Shown> shown;
+};
+
 class ComfortsTest : public ClientFixture {
 protected:
     void SetUp() override {
@@ -39,6 +58,7 @@ protected:
             LogIn(QStringLiteral("Jan"), {"1#Jan#0", "2#Piet#1", "3#Pieter#0", "4#Kees#0", "5#../../weg#0"}));
         server.Take();
         comforts().setUrlOpener([this](const QUrl& url) { opened.append(url); });
+        comforts().notifications().setSink(sink = new RecordingSink);
         elsewhere.resize(100, 100);
     }
     void TearDown() override {
@@ -72,6 +92,7 @@ protected:
     }
 
     QList<QUrl> opened;
+    RecordingSink* sink = nullptr;
     QWidget elsewhere;
 };
 
@@ -285,6 +306,76 @@ TEST_F(ComfortsTest, UnreadMarkerSitsAboveTheFirstLineThatCameWhileAway) {
     Arrive("Piet> nieuw vier", "nieuw vier");
     ASSERT_TRUE(Activate(main.get()));
     EXPECT_EQ(marker->markedBlock(), -1);
+}
+
+TEST_F(ComfortsTest, NotificationsForPrivateLinesMentionsAndFileOffersBringTheWindowForward) {
+    ASSERT_TRUE(LookAway());
+    server.Send(Command("PRIV" + ZindleDivideCombine::Combine({"4", "hoi\r\n"})));
+    ASSERT_TRUE(WaitFor([&] { return !sink->shown.isEmpty(); }));
+    EXPECT_EQ(sink->shown.last().summary, QStringLiteral("Privebericht van Kees"));
+    EXPECT_EQ(sink->shown.last().body, QStringLiteral("hoi"));
+    client::frmMainPrivate* window = main->PrivateWindows[std::size_t(main->PrivateChats.find(4))];
+    ASSERT_TRUE(window && window->isMinimized());
+    sink->click(sink->shown.last().key);
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_TRUE(WaitFor([&] { return window->isActiveWindow(); }));
+
+    // Public lines only when they name the user, by someone else, while the window is elsewhere.
+    ASSERT_TRUE(LookAway());
+    sink->shown.clear();
+    Arrive("Piet> zeg jan, kom je?", "kom je");
+    Arrive("Jan> Jan is er", "Jan is er");
+    Arrive("Piet> niemand", "niemand");
+    ASSERT_EQ(sink->shown.size(), 1);
+    EXPECT_EQ(sink->shown.last().summary, QStringLiteral("Piet noemde je naam"));
+    EXPECT_EQ(sink->shown.last().body, QStringLiteral("zeg jan, kom je?"));
+    sink->click(sink->shown.last().key);
+    EXPECT_TRUE(WaitFor([&] { return main->isActiveWindow(); }));
+    Arrive("Piet> jan, nu wel?", "nu wel");
+    EXPECT_EQ(sink->shown.size(), 1); // the window is in front
+
+    // A file offer always notifies; its window comes forward on the click.
+    QTcpServer sender;
+    ASSERT_TRUE(sender.listen(QHostAddress::LocalHost));
+    main->FileDialogs =
+        client::FileTransferDialogs{[](QWidget*, const QString& current) { return current; },
+                                    [](QWidget*, const QString& preset) { return preset; },
+                                    [](QWidget*, QMessageBox::Icon, const QString&,
+                                       QMessageBox::StandardButtons) { return QMessageBox::No; },
+                                    [](const QString&) {}};
+    server.Send(Command("FILE" + ZindleDivideCombine::Combine(
+                                     {"2", "foto.jpg", "127.0.0.1", std::to_string(sender.serverPort())})));
+    ASSERT_TRUE(WaitFor([&] { return sink->shown.size() == 2; }));
+    EXPECT_EQ(sink->shown.last().summary, QStringLiteral("Piet wil je een bestand sturen"));
+    EXPECT_EQ(sink->shown.last().body, QStringLiteral("foto.jpg"));
+    client::frmFileReceive* receive = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* r = qobject_cast<client::frmFileReceive*>(w); r && r->isVisible())
+            receive = r;
+    ASSERT_NE(receive, nullptr);
+    sink->click(sink->shown.last().key);
+    EXPECT_FALSE(receive->isMinimized());
+    delete receive;
+    sink->click(sink->shown.last().key); // a window that is gone: nothing happens
+
+    Switch(Comfort::Notifications, false);
+    ASSERT_TRUE(LookAway());
+    Arrive("Piet> jan!", "jan!");
+    EXPECT_EQ(sink->shown.size(), 2);
+}
+
+TEST_F(ComfortsTest, WithoutANotificationServiceTheChatGoesOnAsBefore) {
+    const QDBusConnection none = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
+                                                               QStringLiteral("zindle-ui-no-bus"));
+    comforts().notifications().setSink(new client::DesktopNotifications(none));
+    ASSERT_TRUE(LookAway());
+    server.Send(Command("PRIV" + ZindleDivideCombine::Combine({"4", "hoi\r\n"})));
+    ASSERT_TRUE(WaitFor([&] { return main->PrivateChats.find(4) != 0; }));
+    client::frmMainPrivate* window = main->PrivateWindows[std::size_t(main->PrivateChats.find(4))];
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->Transcript().plainText().endsWith(QStringLiteral("Kees> hoi\r\n")));
+    Arrive("Piet> jan?", "jan?");
+    QDBusConnection::disconnectFromBus(QStringLiteral("zindle-ui-no-bus"));
 }
 
 QStringList FilesUnder(const QString& root) {
