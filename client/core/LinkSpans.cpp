@@ -33,27 +33,30 @@ bool WordCharacter(QChar c) {
 
 // Drops what belongs to the sentence from the end of a candidate: trailing
 // punctuation, and closing brackets that have no opening one inside the link.
+// The brackets are counted once, so a line of a thousand ")" costs a thousand steps.
 qsizetype TrimEnd(QStringView link) {
+    const QStringView closers(u")]}"), openers(u"([{");
+    std::array<qsizetype, 3> open{}, shut{};
+    for (QChar c : link) {
+        if (const qsizetype k = openers.indexOf(c); k >= 0)
+            ++open[std::size_t(k)];
+        else if (const qsizetype k2 = closers.indexOf(c); k2 >= 0)
+            ++shut[std::size_t(k2)];
+    }
     qsizetype end = link.size();
-    for (;;) {
-        if (end == 0)
-            return 0;
+    while (end > 0) {
         const QChar last = link.at(end - 1);
         if (TrailingPunctuation(last)) {
             --end;
             continue;
         }
-        const QStringView closers(u")]}"), openers(u"([{");
         const qsizetype kind = closers.indexOf(last);
-        if (kind >= 0) {
-            const QStringView body = link.left(end);
-            if (body.count(openers.at(kind)) < body.count(last)) {
-                --end;
-                continue;
-            }
-        }
-        return end;
+        if (kind < 0 || open[std::size_t(kind)] >= shut[std::size_t(kind)])
+            break;
+        --shut[std::size_t(kind)];
+        --end;
     }
+    return end;
 }
 } // namespace
 

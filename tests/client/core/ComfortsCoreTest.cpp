@@ -134,6 +134,15 @@ TEST(LinkSpansTest, ExactSpansOfTheFourBeginnings) {
     }
 }
 
+TEST(LinkSpansTest, LongRunsOfBracketsOrPunctuationAreTrimmedInOnePass) {
+    // A line a stranger can send: it must neither take ages nor lose the address.
+    const QString brackets = QStringLiteral("(http://a.nl/x") + QString(60000, u')');
+    EXPECT_EQ(FindLinks(brackets), (std::vector<LinkSpan>{{1, 13, QStringLiteral("http://a.nl/x")}}));
+    const QString dots = QStringLiteral("www.a.nl") + QString(60000, u'.') + QStringLiteral(" www.b.nl");
+    EXPECT_EQ(FindLinks(dots), (std::vector<LinkSpan>{{0, 8, QStringLiteral("http://www.a.nl")},
+                                                      {60009, 8, QStringLiteral("http://www.b.nl")}}));
+}
+
 TEST(MentionTest, OnlyAnotherUsersLineThatNamesTheUser) {
     struct Case {
         const char* line;
