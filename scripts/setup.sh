@@ -5,9 +5,9 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n libgl-dev
           libgtest-dev googletest desktop-file-utils)
+missing=()
 # A private session bus for the desktop-notification test.
 packages+=(dbus-daemon)
-missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
