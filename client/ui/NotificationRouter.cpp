@@ -2,6 +2,7 @@
 #include "client/ui/NotificationRouter.h"
 
 #include "client/core/DesktopNotifications.h"
+#include <QElapsedTimer>
 #include <QWidget>
 
 namespace client {
@@ -13,6 +14,9 @@ constexpr quint64 kRemembered = 256;
 
 NotificationRouter::NotificationRouter(QObject* parent) : QObject(parent) {
     setSink(new DesktopNotifications);
+    QElapsedTimer started;
+    started.start();
+    nowMs_ = [started] { return started.elapsed() + kQuietMs; };
 }
 
 void NotificationRouter::setSink(NotificationSink* sink) {
@@ -23,6 +27,11 @@ void NotificationRouter::setSink(NotificationSink* sink) {
 }
 
 void NotificationRouter::notify(QWidget* window, const QString& summary, const QString& body) {
+    const qint64 now = nowMs_();
+    const auto last = lastShown_.constFind(window);
+    if (last != lastShown_.constEnd() && now - *last < kQuietMs)
+        return;
+    lastShown_.insert(window, now);
     const quint64 key = nextKey_++;
     if (key > kRemembered)
         windows_.remove(key - kRemembered);

@@ -59,6 +59,7 @@ protected:
         server.Take();
         comforts().setUrlOpener([this](const QUrl& url) { opened.append(url); });
         comforts().notifications().setSink(sink = new RecordingSink);
+        comforts().notifications().setClock([this] { return nowMs; });
         elsewhere.resize(100, 100);
     }
     void TearDown() override {
@@ -93,6 +94,7 @@ protected:
 
     QList<QUrl> opened;
     RecordingSink* sink = nullptr;
+    qint64 nowMs = 100000; // the notifications' clock
     QWidget elsewhere;
 };
 
@@ -316,6 +318,16 @@ TEST_F(ComfortsTest, NotificationsForPrivateLinesMentionsAndFileOffersBringTheWi
     EXPECT_EQ(sink->shown.last().body, QStringLiteral("hoi"));
     client::frmMainPrivate* window = main->PrivateWindows[std::size_t(main->PrivateChats.find(4))];
     ASSERT_TRUE(window && window->isMinimized());
+    // More lines from the same partner soon after: the desktop is not flooded.
+    server.Send(Command("PRIV" + ZindleDivideCombine::Combine({"4", "hoi?\r\n"})) +
+                Command("PRIV" + ZindleDivideCombine::Combine({"4", "hallo??\r\n"})));
+    ASSERT_TRUE(WaitFor([&] { return window->Transcript().plainText().contains("hallo??"); }));
+    EXPECT_EQ(sink->shown.size(), 1);
+    nowMs += client::NotificationRouter::kQuietMs;
+    server.Send(Command("PRIV" + ZindleDivideCombine::Combine({"4", "ben je er?\r\n"})));
+    ASSERT_TRUE(WaitFor([&] { return sink->shown.size() == 2; }));
+    EXPECT_EQ(sink->shown.last().body, QStringLiteral("ben je er?"));
+
     sink->click(sink->shown.last().key);
     EXPECT_FALSE(window->isMinimized());
     EXPECT_TRUE(WaitFor([&] { return window->isActiveWindow(); }));
