@@ -10,6 +10,8 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n li
           libgtest-dev googletest desktop-file-utils libsystemd-dev mandoc appstream dpkg-dev file
           clang libclang-rt-14-dev xvfb openbox xdotool)
 missing=()
+# A private session bus for the desktop-notification test.
+packages+=(dbus-daemon)
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done

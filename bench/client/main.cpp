@@ -31,6 +31,7 @@ struct Options {
     // layout per line instead of one per insert and cut); 2 keeps one edit block
     // open for a whole pass of the event loop.
     int batch = 0;
+    int links = 0; // 1: addresses in lines become links, as the window does by default
 };
 
 bool Parse(int argc, char** argv, Options& o) {
@@ -43,6 +44,7 @@ bool Parse(int argc, char** argv, Options& o) {
                       : key == "--scroll"  ? &o.scroll
                       : key == "--shown"   ? &o.shown
                       : key == "--batch"   ? &o.batch
+                      : key == "--links"   ? &o.links
                                            : nullptr;
         if (!target)
             return false;
@@ -62,9 +64,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     Options o;
     if (!Parse(argc, argv, o)) {
-        std::fprintf(stderr, "gebruik: zindle_client_burst [--lines 50000] [--window 10000] [--filler 40] "
-                             "[--timeout 120]\n"
-                             "       [--scroll 1|0] [--shown 1|0] [--batch 0|1|2]   (for comparison only)\n");
+        std::fprintf(
+            stderr,
+            "gebruik: zindle_client_burst [--lines 50000] [--window 10000] [--filler 40] "
+            "[--timeout 120]\n"
+            "       [--scroll 1|0] [--shown 1|0] [--batch 0|1|2] [--links 0|1]   (for comparison only)\n");
         return 2;
     }
 
@@ -79,6 +83,8 @@ int main(int argc, char** argv) {
     if (o.shown)
         txtOutput.show();
     client::TranscriptWriter writer(txtOutput.document());
+    if (o.links)
+        writer.setLinksSource([] { return true; });
 
     burst::BurstTimeline timeline(o.lines);
     client::ClientSession session;

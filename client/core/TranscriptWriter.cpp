@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "client/core/TranscriptWriter.h"
 
+#include "client/core/LinkSpans.h"
+
 #include <QCoreApplication>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -40,6 +42,14 @@ void TranscriptWriter::setCutBatch(qsizetype characters) {
     cutBatch_ = characters;
 }
 
+void TranscriptWriter::setLinksSource(std::function<bool()> source) {
+    links_ = std::move(source);
+}
+
+void TranscriptWriter::setLineObserver(std::function<void(const QString&)> observer) {
+    lineObserver_ = std::move(observer);
+}
+
 void TranscriptWriter::setColorsSource(std::function<ChatColors()> source) {
     colors_ = std::move(source);
 }
@@ -74,7 +84,22 @@ void TranscriptWriter::insert(QTextCursor& cursor, const QString& text, qint64 c
 
     QTextCharFormat format;
     format.setForeground(ColorFromInt(color));
-    cursor.insertText(text, format);
+    qsizetype done = 0;
+    if (links_ && links_()) {
+        // A link never holds a CR or LF, so no CR LF pair is split between pieces.
+        for (const LinkSpan& link : FindLinks(text)) {
+            if (link.start > done)
+                cursor.insertText(text.mid(done, link.start - done), format);
+            QTextCharFormat anchor = format;
+            anchor.setAnchor(true);
+            anchor.setAnchorHref(link.url);
+            anchor.setFontUnderline(true);
+            cursor.insertText(text.mid(link.start, link.length), anchor);
+            done = link.start + link.length;
+        }
+    }
+    if (done < text.size())
+        cursor.insertText(text.mid(done), format);
     plain_.append(text);
 }
 
@@ -104,6 +129,8 @@ void TranscriptWriter::AddOutput(const QString& strDataIn, bool NoTimestamp) {
     }
     cutToLimit();
     cursor.endEditBlock();
+    if (lineObserver_)
+        lineObserver_(strDataIn);
 
     if (pendingDocumentCut_ == 0)
         return;

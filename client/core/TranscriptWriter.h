@@ -52,6 +52,11 @@ public:
     void setLimit(qsizetype limit);                 // tests use a small window
     // How many characters of cuts may wait for the idle moment (0: cut at once).
     void setCutBatch(qsizetype characters);
+    // Whether web and mail addresses in new lines become links (anchors in the
+    // document; the text and its colours stay as they are).
+    void setLinksSource(std::function<bool()> source);
+    // Told of every line after it is shown, as handed to AddOutput.
+    void setLineObserver(std::function<void(const QString& strData)> observer);
 
     void AddOutput(const QString& strData, bool NoTimestamp = false);
 
@@ -73,6 +78,8 @@ private:
     std::function<ChatColors()> colors_;
     std::function<QString()> localNickname_;
     std::function<QTime()> clock_;
+    std::function<bool()> links_;
+    std::function<void(const QString&)> lineObserver_;
     qsizetype limit_ = kDefaultLimit;
     // The transcript's plain text; the document holds the same with each CR LF
     // written in one call turned into one paragraph break.

@@ -9,7 +9,9 @@
 #include "client/core/TranscriptWriter.h"
 #include "client/filetransfer/frmFileReceive.h"
 #include "client/filetransfer/frmFileSend.h"
+#include "client/ui/Comforts.h"
 #include "client/ui/ConversationWidgets.h"
+#include "client/ui/InputLineKeys.h"
 #include "client/ui/QuietShow.h"
 #include "client/ui/frmConnect.h"
 #include "client/ui/frmMainPrivate.h"
@@ -53,6 +55,7 @@ frmMain::frmMain(Prompts prompts, QWidget* parent) : QWidget(parent), prompts(st
     transcript->setLocalNicknameSource([this] { return LocalNickname(); });
     ConnectSession();
     Form_Load();
+    comforts = std::make_unique<Comforts>(*this);
 }
 
 frmMain::~frmMain() {
@@ -242,6 +245,7 @@ void frmMain::UpdateSendButton() {
 }
 
 void frmMain::cmdDefault_Click() {
+    RememberSentLine(txtInput);
     const InputCommand command = PublicInput(txtInput->text(), LocalNickname());
     if (command.kind == InputCommand::Kind::SetAway)
         SetAway();
@@ -380,6 +384,7 @@ bool frmMain::ShowPrivateMessage(int userId, const QString& text) {
     if (!window)
         return true;
     window->AddOutput(IncomingPrivateLine(PrivateChats.slot(slot).Nickname, text));
+    comforts->privateMessageArrived(window, PrivateChats.slot(slot).Nickname, text);
     if (!Away())
         QApplication::alert(window);
     return true;
@@ -433,6 +438,7 @@ void frmMain::Session_FileOffer(int remoteUserId, const QString& fileName, const
     window->setWindowTitle(remoteUser + QStringLiteral(" - ") + window->windowTitle());
     ShowMinimisedWithoutActivating(window);
     QApplication::alert(window);
+    comforts->fileOfferArrived(window, remoteUser, fileName);
     window->Start();
 }
 

@@ -32,6 +32,7 @@ class Winsock;
 namespace client {
 
 class ClientSession;
+class Comforts;
 class TranscriptWriter;
 class frmConnect;
 class frmMainPrivate;
@@ -66,6 +67,8 @@ public:
     ClientSession* Session = nullptr;
     net::Winsock* Winsock1 = nullptr;
     TranscriptWriter& Transcript() { return *transcript; }
+    // History, completion, links, find, unread marker, log and notifications.
+    Comforts& Extras() { return *comforts; }
 
     QTextEdit* txtOutput = nullptr;
     QListWidget* lstNicknames = nullptr;
@@ -134,6 +137,7 @@ private:
     frmConnect* ConnectDialog = nullptr;
     ChatColors colors;
     std::unique_ptr<TranscriptWriter> transcript;
+    std::unique_ptr<Comforts> comforts;
     bool unloading = false;
     int countdownTick = 1000;
     QPointer<QWidget> tooManyBox;

@@ -6,7 +6,9 @@
 #include "client/core/InputCommands.h"
 #include "client/core/PrivateChats.h"
 #include "client/core/TranscriptWriter.h"
+#include "client/ui/Comforts.h"
 #include "client/ui/ConversationWidgets.h"
+#include "client/ui/InputLineKeys.h"
 #include "client/ui/frmMain.h"
 #include <QAction>
 #include <QCloseEvent>
@@ -34,6 +36,7 @@ frmMainPrivate::frmMainPrivate(frmMain& main, QWidget* parent) : QWidget(parent,
     transcript->setColorsSource([this] { return Main.Colors(); });
     transcript->setLocalNicknameSource([this] { return Main.LocalNickname(); });
     Form_Load();
+    Main.Extras().attach(this, txtOutput, txtInput, *transcript, [this] { return sRemoteNickname; });
 }
 
 frmMainPrivate::~frmMainPrivate() {
@@ -95,6 +98,7 @@ void frmMainPrivate::UpdateSendButton() {
 }
 
 void frmMainPrivate::cmdDefault_Click() {
+    RememberSentLine(txtInput);
     const InputCommand command = PrivateInput(txtInput->text(), Main.LocalNickname(), Tag);
     if (command.kind == InputCommand::Kind::SetAway) {
         Main.SetAway();

@@ -13,6 +13,9 @@ int main(int argc, char** argv) {
     if (!configHome.isValid())
         return 2;
     qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    // Nor its data folder, nor its desktop: no conversation log or notification leaves the test.
+    qputenv("XDG_DATA_HOME", configHome.path().toLocal8Bit());
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -231,6 +231,35 @@ TEST_F(TranscriptTest, DocumentStaysInStepWithBreaksOfEveryKind) {
     }
 }
 
+TEST_F(TranscriptTest, LinksChangeNoCharacterAndCutsStayInStep) {
+    writer.setLinksSource([] { return true; });
+    writer.setLimit(70);
+    const QString pieces[] = {QStringLiteral("Piet> www.a.nl\r\n"), QStringLiteral("http://b.nl"),
+                              QStringLiteral("\r\nmailto:c@d.nl"), QStringLiteral("\n(https://e.nl/f)\r"),
+                              QStringLiteral("* g www.h.nl.\r\n")};
+    unsigned seed = 777;
+    for (int i = 0; i < 1000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        writer.AddOutput(pieces[(seed >> 16) % 5], (seed >> 8) % 2 == 0);
+        if (i % 5 != 0)
+            continue;
+        writer.flush();
+        ASSERT_EQ(WithoutBreaks(doc.toPlainText()), WithoutBreaks(writer.plainText())) << "after " << i;
+    }
+    writer.clear();
+    writer.AddOutput(QStringLiteral("Piet> zie www.a.nl, ja\r\n"));
+    int anchors = 0;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isAnchor()) {
+                ++anchors;
+                EXPECT_EQ(it.fragment().text(), QStringLiteral("www.a.nl"));
+                EXPECT_EQ(it.fragment().charFormat().anchorHref(), QStringLiteral("http://www.a.nl"));
+            }
+    EXPECT_EQ(anchors, 1);
+    EXPECT_EQ(runs().back(), (ColourRun{" zie www.a.nl, ja\n", kBlack})); // the line's own colour
+}
+
 TEST_F(TranscriptTest, CuttingTheCrOfAJoinedLineEndTakesItsLfAlong) {
     writer.setLimit(10);
     writer.AddOutput(QStringLiteral("\r\n") + QString(15, u'a'), true); // no CR LF in the window

@@ -292,8 +292,8 @@ TEST_F(MainWindowTest, PopUpMenusHoldTheirItemsAndAboutAndExitWork) {
     QStringList items;
     for (QAction* a : main->menuZindleChat->actions())
         items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(items, (QStringList{"Verbinding verbreken...", "-", "Kleuren", "-", "Over ZindleChat...",
-                                  "Afsluiten"}));
+    EXPECT_EQ(items, (QStringList{"Verbinding verbreken...", "-", "Kleuren", "Voorkeuren", "-",
+                                  "Over ZindleChat...", "Afsluiten"}));
     items.clear();
     for (QAction* a : main->menuNicknames->actions())
         items << a->text();
