@@ -7,9 +7,15 @@
 #   bench/client/run.sh [repeats]        (default 3)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+BUILD="${BUILD_DIR:-$ROOT/build-bench}"
 REPEATS="${1:-3}"
 
-BIN="$("$ROOT/bench/client/build-burst.sh")"
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZINDLE_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
+cmake --build "$BUILD" -j2 --target zindle_client_burst >/dev/null
+
+BIN="$BUILD/bench/client/zindle_client_burst"
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 
