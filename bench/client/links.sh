@@ -10,15 +10,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 REPEATS="${1:-5}"
 LINES="${2:-30000}"
-BIN="${ZINDLE_BURST_BIN:-}"
-if [[ -z "$BIN" ]]; then
-    BUILD="${BUILD_DIR:-$ROOT/build-bench}"
-    launcher=()
-    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZINDLE_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
-    cmake --build "$BUILD" -j2 --target zindle_client_burst >/dev/null
-    BIN="$BUILD/bench/client/zindle_client_burst"
-fi
+BIN="${ZINDLE_BURST_BIN:-$("$ROOT/bench/client/build-burst.sh")}"
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 window=$((LINES / 5))

@@ -19,7 +19,8 @@ const QString kWrappedToEnd = QStringLiteral("Verder vanaf het einde");
 } // namespace
 
 FindBar::FindBar(QWidget* window, QTextEdit* transcript, QWidget* input, std::function<bool()> enabled)
-    : QWidget(window), transcript_(transcript), input_(input), enabled_(std::move(enabled)) {
+    : QWidget(window), transcript_(transcript), transcriptObject_(transcript), input_(input),
+      enabled_(std::move(enabled)) {
     setObjectName(QStringLiteral("FindBar"));
     setAutoFillBackground(true);
     txtFind = new QLineEdit(this);
@@ -53,6 +54,8 @@ FindBar::FindBar(QWidget* window, QTextEdit* transcript, QWidget* input, std::fu
     connect(shut, &QToolButton::clicked, this, &FindBar::close);
     connect(txtFind, &QLineEdit::textEdited, this, [this] {
         // Typing refines the match in place: search again from its start.
+        if (!transcript_)
+            return;
         QTextCursor from = transcript_->textCursor();
         from.setPosition(from.selectionStart());
         transcript_->setTextCursor(from);
@@ -82,7 +85,7 @@ FindBar::FindBar(QWidget* window, QTextEdit* transcript, QWidget* input, std::fu
 }
 
 void FindBar::open() {
-    if (!enabled_())
+    if (!enabled_() || !transcript_)
         return;
     if (!isVisible()) {
         full_ = transcript_->geometry();
@@ -95,7 +98,7 @@ void FindBar::open() {
 }
 
 void FindBar::close() {
-    if (!isVisible())
+    if (!isVisible() || !transcript_)
         return;
     hide();
     lblFindStatus->clear();
@@ -104,7 +107,8 @@ void FindBar::close() {
     QTextCursor cursor = transcript_->textCursor();
     cursor.movePosition(QTextCursor::End);
     transcript_->setTextCursor(cursor);
-    input_->setFocus(Qt::OtherFocusReason);
+    if (input_)
+        input_->setFocus(Qt::OtherFocusReason);
 }
 
 void FindBar::place() {
@@ -116,7 +120,7 @@ void FindBar::place() {
 
 bool FindBar::findNext(bool backwards) {
     const QString needle = txtFind->text();
-    if (needle.isEmpty() || !isVisible())
+    if (needle.isEmpty() || !isVisible() || !transcript_)
         return false;
     QTextDocument* document = transcript_->document();
     const QTextDocument::FindFlags flags =
@@ -139,10 +143,12 @@ bool FindBar::findNext(bool backwards) {
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == transcript_) {
+    // The event's type first: while the transcript is being torn down it still
+    // sends events here, and then it is no transcript any more.
+    const auto type = event->type();
+    if (type == QEvent::Resize || type == QEvent::Move) {
         // The window laid the transcript out anew: the bar follows.
-        if ((event->type() == QEvent::Resize || event->type() == QEvent::Move) && isVisible() &&
-            transcript_->geometry() != shrunk_) {
+        if (watched == transcriptObject_ && isVisible() && transcript_->geometry() != shrunk_) {
             full_ = transcript_->geometry();
             place();
         }

@@ -4,6 +4,7 @@
 // F3 finds the next match, Shift+Enter or Shift+F3 the one before, and Escape
 // closes it; at either end the search goes round. While it is open the bar
 // takes the bottom strip of the transcript's place, so no match hides under it.
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 #include <functional>
@@ -36,8 +37,10 @@ protected:
 private:
     void place();
 
-    QTextEdit* transcript_;
-    QWidget* input_;
+    // Both end with their window, maybe before this bar.
+    QPointer<QTextEdit> transcript_;
+    const QObject* transcriptObject_; // only compared
+    QPointer<QWidget> input_;
     std::function<bool()> enabled_;
     QRect full_;   // the transcript's place as the window laid it out
     QRect shrunk_; // what is left of it while the bar is open

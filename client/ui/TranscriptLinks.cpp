@@ -9,23 +9,24 @@ namespace client {
 
 TranscriptLinks::TranscriptLinks(QTextEdit* transcript, std::function<bool()> enabled,
                                  std::function<void(const QUrl&)> open)
-    : QObject(transcript), transcript_(transcript), enabled_(std::move(enabled)), open_(std::move(open)) {
+    : QObject(transcript), transcript_(transcript), viewport_(transcript->viewport()),
+      enabled_(std::move(enabled)), open_(std::move(open)) {
     transcript->viewport()->setMouseTracking(true);
     transcript->viewport()->installEventFilter(this);
 }
 
 bool TranscriptLinks::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != transcript_->viewport())
-        return false;
     const auto type = event->type();
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseMove)
+        return false;
+    if (!transcript_ || !viewport_ || watched != viewport_)
         return false;
     const auto* mouse = static_cast<QMouseEvent*>(event);
     const QPoint at = mouse->position().toPoint();
     const QString href = enabled_() ? transcript_->anchorAt(at) : QString();
     if (type == QEvent::MouseMove) {
         if (mouse->buttons() == Qt::NoButton)
-            transcript_->viewport()->setCursor(href.isEmpty() ? Qt::IBeamCursor : Qt::PointingHandCursor);
+            viewport_->setCursor(href.isEmpty() ? Qt::IBeamCursor : Qt::PointingHandCursor);
         return false;
     }
     if (mouse->button() != Qt::LeftButton)

@@ -5,6 +5,7 @@
 // is an ordinary selection.
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -23,7 +24,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QTextEdit* transcript_;
+    // The box and its viewport end one after the other; events may come in between.
+    QPointer<QTextEdit> transcript_;
+    QPointer<QWidget> viewport_;
     std::function<bool()> enabled_;
     std::function<void(const QUrl&)> open_;
     QString pressedHref_;

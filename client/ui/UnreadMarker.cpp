@@ -51,7 +51,7 @@ void UnreadMarker::windowBack() {
 }
 
 void UnreadMarker::clear() {
-    if (marked_.isNull())
+    if (marked_.isNull() || !document_)
         return;
     QTextBlockFormat format = marked_.block().blockFormat();
     format.clearProperty(QTextFormat::BlockTrailingHorizontalRulerWidth);
@@ -60,6 +60,8 @@ void UnreadMarker::clear() {
 }
 
 int UnreadMarker::markedBlock() const {
+    if (!document_)
+        return -1;
     for (QTextBlock block = document_->begin(); block.isValid(); block = block.next())
         if (block.blockFormat().hasProperty(QTextFormat::BlockTrailingHorizontalRulerWidth))
             return block.blockNumber();
@@ -67,10 +69,12 @@ int UnreadMarker::markedBlock() const {
 }
 
 bool UnreadMarker::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window_) {
-        if (event->type() == QEvent::WindowDeactivate)
+    const auto type = event->type();
+    if ((type == QEvent::WindowActivate || type == QEvent::WindowDeactivate) && watched == window_ &&
+        document_) {
+        if (type == QEvent::WindowDeactivate)
             windowLeft();
-        else if (event->type() == QEvent::WindowActivate)
+        else
             windowBack();
     }
     return false;

@@ -5,6 +5,7 @@
 // property of the paragraph above (a trailing rule), so the transcript's text
 // stays exactly as it was written and the rule scrolls with it.
 #include <QObject>
+#include <QPointer>
 #include <QTextCursor>
 #include <functional>
 
@@ -33,7 +34,7 @@ private:
     void windowBack();
 
     QWidget* window_;
-    QTextDocument* document_;
+    QPointer<QTextDocument> document_; // goes with its box, maybe before the window
     std::function<bool()> enabled_;
     QTextCursor unreadStart_; // where the first line written in the window's absence begins
     bool arrivedWhileAway_ = false;

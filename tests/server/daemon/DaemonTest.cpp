@@ -110,7 +110,7 @@ TEST_F(DaemonTest, ReadyOnlyOnceListeningAndStopsOnSigterm) {
     ::kill(static_cast<pid_t>(daemon.Process().processId()), SIGTERM);
     ASSERT_TRUE(daemon.Process().waitForFinished(10000));
     EXPECT_EQ(daemon.Process().exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(daemon.Process().exitCode(), 0);
+    EXPECT_EQ(daemon.Process().exitCode(), 0) << daemon.Process().readAllStandardError().toStdString();
     EXPECT_EQ(notify_.Read(), QByteArray("READY=1\n")); // said once
 }
 
