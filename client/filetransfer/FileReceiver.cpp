@@ -168,10 +168,7 @@ void FileReceiver::handle(const QByteArray& block, std::vector<ChunkStreamReader
 void FileReceiver::showProgress() {
     const int p = Percent(m_bytesReceived, m_fileSize);
     setProgress(p);
-    QString text = QStringLiteral("Bezig met ontvangen: ") + QString::number(p) + QLatin1Char('%');
-    if (!m_speedText.isEmpty())
-        text += QStringLiteral(" [") + m_speedText + QLatin1Char(']');
-    setStatus(text);
+    setStatus(ProgressStatus(QStringLiteral("Bezig met ontvangen: "), p, m_speedText));
 }
 
 void FileReceiver::onSize(qint64 size) {
@@ -187,7 +184,7 @@ void FileReceiver::onSize(qint64 size) {
         if (Active(m_state))
             fail(QStringLiteral("Fout bij het schrijven van het bestand"));
     });
-    connect(writer, &FileWriter::Written, this, &FileReceiver::onWritten);
+    connect(writer, &FileWriter::Written, this, &FileReceiver::askIfTheDiskKeepsUp);
     connect(writer, &FileWriter::Committed, this, &FileReceiver::onCommitted);
     m_writer = writer;
     m_disk = std::make_unique<DiskThread>(writer);
@@ -203,31 +200,51 @@ void FileReceiver::onData(const QByteArray& block, QByteArrayView data) {
     const QByteArray owner = inBlock ? block : data.toByteArray();
     const qsizetype offset = inBlock ? data.data() - block.constData() : 0;
     const qsizetype length = data.size();
-    m_disk->post([writer = m_writer, owner, offset, length] { writer->write(owner, offset, length); });
-    m_unwritten += length;
+    m_batch.push_back({owner, offset, length});
+    m_batchBytes += length;
+    m_posted += length;
     m_bytesReceived += length;
+    if (m_batchBytes >= kChunkSize)
+        postBatch();
+}
+
+// One hand-over per chunk rather than per block: each one wakes the disk thread.
+void FileReceiver::postBatch() {
+    if (m_batch.empty() || !m_disk)
+        return;
+    m_disk->post([writer = m_writer, pieces = std::exchange(m_batch, {})] { writer->write(pieces); });
+    m_batchBytes = 0;
+}
+
+qint64 FileReceiver::unwritten() const {
+    return m_writer ? m_posted - m_writer->written() : 0;
 }
 
 // The next chunk is asked for before this one is written, so sending and writing overlap.
 void FileReceiver::onChunkEnd() {
-    if (m_unwritten > kMaxUnwritten)
-        m_requestWaiting = true; // the disk is far behind: ask once it has caught up
-    else
-        send(kNextChunk);
+    m_requestWaiting = true;
+    askIfTheDiskKeepsUp();
+    postBatch();
 }
 
-void FileReceiver::onWritten(qint64 bytes) {
-    m_unwritten -= bytes;
-    if (m_requestWaiting && m_unwritten <= kMaxUnwritten && m_state == State::Receiving) {
-        m_requestWaiting = false;
-        send(kNextChunk);
+// Only when the disk is far behind does the request wait, until a write brings it back in bounds.
+void FileReceiver::askIfTheDiskKeepsUp() {
+    if (!m_requestWaiting || m_state != State::Receiving || !m_writer)
+        return;
+    if (unwritten() > kMaxUnwritten) {
+        m_writer->wakeWhenWritten();
+        if (unwritten() > kMaxUnwritten)
+            return; // a write finished meanwhile is seen here; a later one raises Written()
     }
+    m_requestWaiting = false;
+    send(kNextChunk);
 }
 
 // "BYE" says the file is written and closed: it leaves once the file is on disk under its name.
 void FileReceiver::onEndFile() {
     m_speedometer.stop();
     m_committing = true;
+    postBatch();
     m_disk->post([writer = m_writer] { writer->commit(); });
 }
 
@@ -307,6 +324,8 @@ void FileReceiver::dropFile() {
     m_sizeQuiet.stop();
     m_committing = false;
     m_requestWaiting = false;
+    m_batch.clear();
+    m_batchBytes = 0;
     if (!m_disk)
         return;
     m_writer->abandon();

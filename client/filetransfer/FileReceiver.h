@@ -8,6 +8,7 @@
 // as a chunk's "CHUNKEND" is seen, before the block is written; only when the
 // disk falls this far behind (kMaxUnwritten) does the request wait for it.
 #include "ChunkStreamReader.h"
+#include "FileWriter.h"
 
 #include <QObject>
 #include <QString>
@@ -22,7 +23,6 @@ class Winsock;
 namespace client {
 
 class DiskThread;
-class FileWriter;
 
 class FileReceiver : public QObject {
     Q_OBJECT
@@ -70,7 +70,8 @@ public:
     qint64 BytesReceived() const { return m_bytesReceived; }
     QString SpeedText() const { return m_speedText; }
     QTimer* Speedometer() { return &m_speedometer; }
-    qint64 unwritten() const { return m_unwritten; }
+    // Bytes received and not written yet.
+    qint64 unwritten() const;
     // Tests: runs on the disk thread before every write (a slow disk).
     void setDiskStandIn(std::function<void()> standIn) { m_standIn = std::move(standIn); }
 
@@ -89,7 +90,8 @@ private:
     void onSize(qint64 size);
     void onData(const QByteArray& block, QByteArrayView data);
     void onChunkEnd();
-    void onWritten(qint64 bytes);
+    void askIfTheDiskKeepsUp();
+    void postBatch();
     void onEndFile();
     void onCommitted();
     void onSizeQuiet();
@@ -112,7 +114,9 @@ private:
     std::unique_ptr<DiskThread> m_disk; // the file, open from the size message until the end
     FileWriter* m_writer = nullptr;
     std::function<void()> m_standIn;
-    qint64 m_unwritten = 0;        // posted to the disk thread, not written yet
+    std::vector<FileWriter::Piece> m_batch; // received, goes to the disk thread with the chunk's end
+    qint64 m_batchBytes = 0;
+    qint64 m_posted = 0;           // bytes handed on for the disk thread
     bool m_requestWaiting = false; // a "NEXTCHUNK" that waits for the disk
     bool m_committing = false;     // "ENDFILE" seen, the file is being flushed and named
 

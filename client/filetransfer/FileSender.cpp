@@ -46,7 +46,10 @@ quint16 FileSender::port() const {
 }
 
 qint64 FileSender::bytesUnsent() const {
-    return m_ready.size() + m_socket->bytesToWrite();
+    qint64 bytes = m_socket->bytesToWrite();
+    for (const QByteArray& chunk : m_ready)
+        bytes += chunk.size();
+    return bytes;
 }
 
 bool FileSender::Sending() const {
@@ -169,7 +172,9 @@ void FileSender::onOpened(qint64 size) {
 }
 
 void FileSender::readAhead() {
-    if (m_reading || !m_ready.isEmpty() || m_bytesRead == m_fileSize || !m_disk)
+    const qsizetype held =
+        qsizetype(m_ready.size()) + (m_reading ? 1 : 0) + (m_socket->bytesToWrite() > 0 ? 1 : 0);
+    if (m_reading || held >= 2 || m_bytesRead == m_fileSize || !m_disk)
         return;
     const qint64 length = std::min(kChunkSize, m_fileSize - m_bytesRead);
     m_bytesRead += length;
@@ -181,7 +186,7 @@ void FileSender::onChunkRead(const QByteArray& chunk) {
     m_reading = false;
     if (m_state != State::Sending)
         return;
-    m_ready = chunk;
+    m_ready.push_back(chunk);
     serve();
 }
 
@@ -205,11 +210,13 @@ void FileSender::serve() {
             return;
         }
         // One chunk the system has not taken yet is enough: the rest waits for SendComplete.
-        if (m_ready.isEmpty() || m_socket->bytesToWrite() > 0)
+        if (m_ready.empty() || m_socket->bytesToWrite() > 0)
             break;
-        const qint64 chunkSize = m_ready.size() - kChunkEnd.size();
-        if (m_socket->sendData(std::exchange(m_ready, QByteArray())) < 0)
+        const QByteArray chunk = std::move(m_ready.front());
+        m_ready.pop_front();
+        if (m_socket->sendData(chunk) < 0)
             return sendFailed();
+        const qint64 chunkSize = chunk.size() - kChunkEnd.size();
         --m_requests;
         m_bytesSent += chunkSize;
         m_chunkCounter = (m_chunkCounter + 1) % kProgressEvery;
@@ -288,10 +295,7 @@ void FileSender::Speedometer_Timer() {
 void FileSender::updateProgressDisplay() {
     const int p = Percent(m_bytesSent, m_fileSize);
     setProgress(p);
-    QString text = QStringLiteral("Bezig met versturen: ") + QString::number(p) + QLatin1Char('%');
-    if (!m_speedText.isEmpty())
-        text += QStringLiteral(" [") + m_speedText + QLatin1Char(']');
-    setStatus(text);
+    setStatus(ProgressStatus(QStringLiteral("Bezig met versturen: "), p, m_speedText));
 }
 
 // The disk thread closes the file and ends once its last read is done; nobody waits for it.

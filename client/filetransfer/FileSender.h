@@ -4,16 +4,17 @@
 // receiver, answers its requests chunk by chunk and reports status, progress
 // and rate for the window to show.
 //
-// The file is read on a disk thread, one chunk ahead of the requests. Every
-// "NEXTCHUNK" is answered in order, but never more than two chunks wait
-// unsent in this process (the one read ahead, and one the system has not
-// taken yet); requests beyond that wait as a count until the socket drains.
+// The file is read on a disk thread, ahead of the requests. Every "NEXTCHUNK"
+// is answered in order, but never more than two chunks wait unsent in this
+// process (read ahead, or written and not yet taken by the system); requests
+// beyond that wait as a count until the socket drains.
 #include "ControlWordReader.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -124,10 +125,10 @@ private:
     ChunkSource* m_source = nullptr;
     std::function<void()> m_standIn;
     bool m_sizeSent = false;
-    bool m_reading = false; // the disk thread is reading the next chunk
-    QByteArray m_ready;     // the next chunk, read ahead, "CHUNKEND" included
-    qint64 m_bytesRead = 0; // file bytes read ahead so far
-    qint64 m_requests = 0;  // "NEXTCHUNK" not answered yet
+    bool m_reading = false;         // the disk thread is reading the next chunk
+    std::deque<QByteArray> m_ready; // the next chunks, read ahead, "CHUNKEND" included
+    qint64 m_bytesRead = 0;         // file bytes read ahead so far
+    qint64 m_requests = 0;          // "NEXTCHUNK" not answered yet
     qint64 m_fileSize = 0;
     qint64 m_bytesSent = 0;
     int m_chunkCounter = 0;

@@ -19,18 +19,24 @@ void FileWriter::open() {
     }
 }
 
-void FileWriter::write(const QByteArray& block, qsizetype offset, qsizetype length) {
+void FileWriter::write(const std::vector<Piece>& pieces) {
     if (m_abandoned || m_broken)
         return;
     if (m_standIn)
         m_standIn();
-    if (!m_file->write(block.constData() + offset, length)) {
-        m_broken = true;
-        m_file->discard();
-        emit WriteFailed();
-        return;
+    qint64 length = 0;
+    for (const Piece& piece : pieces) {
+        if (!m_file->write(piece.block.constData() + piece.offset, piece.length)) {
+            m_broken = true;
+            m_file->discard();
+            emit WriteFailed();
+            return;
+        }
+        length += piece.length;
     }
-    emit Written(length);
+    m_written += length;
+    if (m_wakeWanted.exchange(false))
+        emit Written();
 }
 
 void FileWriter::commit() {

@@ -10,7 +10,8 @@ namespace client {
 inline constexpr int kMaxReceiveWindows = 20;
 
 // Connects to the offering client, sends "DENY" and closes. Gives up after a
-// few seconds when the connection is not made; nothing waits for it.
+// few seconds when the connection is not made; nothing waits for it. Only a
+// few refusals run at once; offers beyond them go unanswered.
 void RefuseOffer(const QString& host, quint16 port);
 
 // The transcript line that tells the user an offer was refused.

@@ -5,6 +5,7 @@
 #include "client/filetransfer/OfferRefusal.h"
 #include "client/filetransfer/frmFileReceive.h"
 #include "client/filetransfer/frmFileSend.h"
+#include "net/Winsock.h"
 
 #include <QDropEvent>
 #include <QFrame>
@@ -14,6 +15,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <deque>
@@ -257,4 +259,19 @@ TEST_F(FileTransferWindows, OffersBeyondTheOpenWindowsAreRefusedAtOnce) {
     EXPECT_EQ(OfferRefusedLine("bob"),
               "**BESTAND VAN bob GEWEIGERD: ER STAAN AL 20 ONTVANGSTVENSTERS OPEN**\r\n");
     EXPECT_EQ(OfferRefusedLine(""), "**BESTAND GEWEIGERD: ER STAAN AL 20 ONTVANGSTVENSTERS OPEN**\r\n");
+}
+
+TEST(OfferRefusal, AFloodOfOffersOpensOnlyAFewConnectionsAtOnce) {
+    // Nobody listens there: every refusal stays under way until it gives up.
+    QTcpServer gone;
+    ASSERT_TRUE(gone.listen(QHostAddress::LocalHost));
+    const quint16 port = gone.serverPort();
+    gone.close();
+    auto underWay = [] {
+        return QCoreApplication::instance()->findChildren<net::Winsock*>(Qt::FindDirectChildrenOnly).size();
+    };
+    for (int i = 0; i < 300; ++i)
+        RefuseOffer("127.0.0.1", port);
+    EXPECT_EQ(underWay(), 20);
+    qDeleteAll(QCoreApplication::instance()->findChildren<net::Winsock*>(Qt::FindDirectChildrenOnly));
 }
