@@ -29,7 +29,29 @@ void ChunkSource::read(qint64 length) {
         return;
     }
     std::memcpy(chunk.data() + length, kChunkEnd.constData(), size_t(kChunkEnd.size()));
-    emit ChunkRead(chunk);
+    {
+        const QMutexLocker locker(&m_lock);
+        m_ready.push_back(std::move(chunk));
+    }
+    if (m_wakeWanted.exchange(false))
+        emit ChunkRead();
+}
+
+std::optional<QByteArray> ChunkSource::take() {
+    const QMutexLocker locker(&m_lock);
+    if (m_ready.empty())
+        return std::nullopt;
+    QByteArray chunk = std::move(m_ready.front());
+    m_ready.pop_front();
+    return chunk;
+}
+
+qint64 ChunkSource::readyBytes() {
+    const QMutexLocker locker(&m_lock);
+    qint64 bytes = 0;
+    for (const QByteArray& chunk : m_ready)
+        bytes += chunk.size();
+    return bytes;
 }
 
 } // namespace client

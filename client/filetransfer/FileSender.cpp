@@ -46,10 +46,7 @@ quint16 FileSender::port() const {
 }
 
 qint64 FileSender::bytesUnsent() const {
-    qint64 bytes = m_socket->bytesToWrite();
-    for (const QByteArray& chunk : m_ready)
-        bytes += chunk.size();
-    return bytes;
+    return m_socket->bytesToWrite() + (m_source ? m_source->readyBytes() : 0);
 }
 
 bool FileSender::Sending() const {
@@ -151,7 +148,7 @@ void FileSender::onAccept() {
     auto* source = new ChunkSource;
     source->setStandIn(m_standIn);
     connect(source, &ChunkSource::Opened, this, &FileSender::onOpened);
-    connect(source, &ChunkSource::ChunkRead, this, &FileSender::onChunkRead);
+    connect(source, &ChunkSource::ChunkRead, this, &FileSender::serve);
     connect(source, &ChunkSource::Failed, this, &FileSender::readFailed);
     m_source = source;
     m_disk = std::make_unique<DiskThread>(source);
@@ -172,22 +169,12 @@ void FileSender::onOpened(qint64 size) {
 }
 
 void FileSender::readAhead() {
-    const qsizetype held =
-        qsizetype(m_ready.size()) + (m_reading ? 1 : 0) + (m_socket->bytesToWrite() > 0 ? 1 : 0);
-    if (m_reading || held >= 2 || m_bytesRead == m_fileSize || !m_disk)
-        return;
-    const qint64 length = std::min(kChunkSize, m_fileSize - m_bytesRead);
-    m_bytesRead += length;
-    m_reading = true;
-    m_disk->post([source = m_source, length] { source->read(length); });
-}
-
-void FileSender::onChunkRead(const QByteArray& chunk) {
-    m_reading = false;
-    if (m_state != State::Sending)
-        return;
-    m_ready.push_back(chunk);
-    serve();
+    while (m_disk && m_bytesRead < m_fileSize && m_ahead + (m_socket->bytesToWrite() > 0 ? 1 : 0) < 2) {
+        const qint64 length = std::min(kChunkSize, m_fileSize - m_bytesRead);
+        m_bytesRead += length;
+        ++m_ahead;
+        m_disk->post([source = m_source, length] { source->read(length); });
+    }
 }
 
 void FileSender::onNextChunk() {
@@ -210,13 +197,19 @@ void FileSender::serve() {
             return;
         }
         // One chunk the system has not taken yet is enough: the rest waits for SendComplete.
-        if (m_ready.empty() || m_socket->bytesToWrite() > 0)
+        if (m_socket->bytesToWrite() > 0)
             break;
-        const QByteArray chunk = std::move(m_ready.front());
-        m_ready.pop_front();
-        if (m_socket->sendData(chunk) < 0)
+        std::optional<QByteArray> chunk = m_source->take();
+        if (!chunk) {
+            m_source->wakeWhenRead();
+            chunk = m_source->take(); // read meanwhile; a later read raises ChunkRead()
+            if (!chunk)
+                break;
+        }
+        --m_ahead;
+        if (m_socket->sendData(*chunk) < 0)
             return sendFailed();
-        const qint64 chunkSize = chunk.size() - kChunkEnd.size();
+        const qint64 chunkSize = chunk->size() - kChunkEnd.size();
         --m_requests;
         m_bytesSent += chunkSize;
         m_chunkCounter = (m_chunkCounter + 1) % kProgressEvery;
@@ -302,8 +295,7 @@ void FileSender::updateProgressDisplay() {
 void FileSender::closeFile() {
     m_disk.reset();
     m_source = nullptr;
-    m_reading = false;
-    m_ready.clear();
+    m_ahead = 0;
 }
 
 void FileSender::setState(State state) {

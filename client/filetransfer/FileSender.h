@@ -14,7 +14,6 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
-#include <deque>
 #include <functional>
 #include <memory>
 
@@ -95,7 +94,6 @@ private:
     void handleWord(const QByteArray& word);
     void onAccept();
     void onOpened(qint64 size);
-    void onChunkRead(const QByteArray& chunk);
     void onNextChunk();
     void serve();
     void readAhead();
@@ -125,10 +123,9 @@ private:
     ChunkSource* m_source = nullptr;
     std::function<void()> m_standIn;
     bool m_sizeSent = false;
-    bool m_reading = false;         // the disk thread is reading the next chunk
-    std::deque<QByteArray> m_ready; // the next chunks, read ahead, "CHUNKEND" included
-    qint64 m_bytesRead = 0;         // file bytes read ahead so far
-    qint64 m_requests = 0;          // "NEXTCHUNK" not answered yet
+    int m_ahead = 0;        // chunks asked of the disk thread and not taken yet
+    qint64 m_bytesRead = 0; // file bytes read ahead so far
+    qint64 m_requests = 0;  // "NEXTCHUNK" not answered yet
     qint64 m_fileSize = 0;
     qint64 m_bytesSent = 0;
     int m_chunkCounter = 0;
