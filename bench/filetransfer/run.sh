@@ -19,9 +19,10 @@ ROUNDS=${ROUNDS:-5}
 WORK=$(mktemp -d "${WORKDIR:-/var/tmp}/zindle-ftbench.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 
-LAUNCHER=()
-command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZINDLE_BUILD_TESTS=OFF "${LAUNCHER[@]}" >/dev/null
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DZINDLE_BUILD_TESTS=OFF \
+      -DZINDLE_BUILD_BENCH=ON "${launcher[@]}" >/dev/null 2>&1
 cmake --build "$BUILD" -j2 --target ft_bench_transfer ft_bench_raw >/dev/null
 BIN=$BUILD/bench/filetransfer
 
