@@ -41,7 +41,7 @@ public:
     Q_ENUM(State)
 
     // Bytes received and not yet written beyond which the next request waits for the disk.
-    static constexpr qint64 kMaxUnwritten = 16 * 131072;
+    static constexpr qint64 kMaxUnwritten = 64 * 131072;
     // How long the digits of a size message that may go on are waited for.
     static constexpr int kSizeQuietMs = 100;
 

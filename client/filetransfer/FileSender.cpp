@@ -164,17 +164,19 @@ void FileSender::onOpened(qint64 size) {
     if (m_socket->sendData(kSizePrefix + QByteArray::number(m_fileSize)) < 0)
         return sendFailed();
     m_sizeSent = true;
-    readAhead();
+    prefetch();
     serve();
 }
 
-void FileSender::readAhead() {
-    while (m_disk && m_bytesRead < m_fileSize && m_ahead + (m_socket->bytesToWrite() > 0 ? 1 : 0) < 2) {
-        const qint64 length = std::min(kChunkSize, m_fileSize - m_bytesRead);
-        m_bytesRead += length;
-        ++m_ahead;
-        m_disk->post([source = m_source, length] { source->read(length); });
-    }
+// The system reads ahead of sequential reads by itself; this asks for more, early enough.
+void FileSender::prefetch() {
+    constexpr qint64 kAhead = 32 * kChunkSize;
+    if (!m_disk || m_prefetchedTo >= m_fileSize || m_prefetchedTo - m_bytesSent > kAhead / 2)
+        return;
+    const qint64 from = std::max(m_prefetchedTo, m_bytesSent);
+    const qint64 length = std::min(kAhead, m_fileSize - from);
+    m_prefetchedTo = from + length;
+    m_disk->post([source = m_source, from, length] { source->prefetch(from, length); });
 }
 
 void FileSender::onNextChunk() {
@@ -199,24 +201,27 @@ void FileSender::serve() {
         // One chunk the system has not taken yet is enough: the rest waits for SendComplete.
         if (m_socket->bytesToWrite() > 0)
             break;
+        const qint64 length = std::min(kChunkSize, m_fileSize - m_bytesSent);
         std::optional<QByteArray> chunk = m_source->take();
+        if (!chunk && !m_diskReading && !m_standIn)
+            chunk = ReadCached(m_source->fd(), m_bytesSent, length);
         if (!chunk) {
-            m_source->wakeWhenRead();
-            chunk = m_source->take(); // read meanwhile; a later read raises ChunkRead()
-            if (!chunk)
-                break;
+            // Not in memory: the disk thread reads it, and ChunkRead() brings us back.
+            if (!m_diskReading)
+                m_disk->post([source = m_source, from = m_bytesSent, length] { source->read(from, length); });
+            m_diskReading = true;
+            break;
         }
-        --m_ahead;
+        m_diskReading = false;
         if (m_socket->sendData(*chunk) < 0)
             return sendFailed();
-        const qint64 chunkSize = chunk->size() - kChunkEnd.size();
         --m_requests;
-        m_bytesSent += chunkSize;
+        m_bytesSent += length;
         m_chunkCounter = (m_chunkCounter + 1) % kProgressEvery;
         if (m_chunkCounter == 0)
             updateProgressDisplay();
     }
-    readAhead();
+    prefetch();
 }
 
 // A receiver that hangs up without a word in the middle of a transfer: it will never finish.
@@ -295,7 +300,7 @@ void FileSender::updateProgressDisplay() {
 void FileSender::closeFile() {
     m_disk.reset();
     m_source = nullptr;
-    m_ahead = 0;
+    m_diskReading = false;
 }
 
 void FileSender::setState(State state) {

@@ -4,10 +4,12 @@
 // receiver, answers its requests chunk by chunk and reports status, progress
 // and rate for the window to show.
 //
-// The file is read on a disk thread, ahead of the requests. Every "NEXTCHUNK"
-// is answered in order, but never more than two chunks wait unsent in this
-// process (read ahead, or written and not yet taken by the system); requests
-// beyond that wait as a count until the socket drains.
+// The window thread never waits for the disk: it reads a chunk only when it
+// is in memory already, which a disk thread sees to ahead of the requests, and
+// leaves a chunk that is not to the disk thread. Every "NEXTCHUNK" is answered
+// in order, but never more than two chunks wait unsent in this process (one
+// the system has not taken yet, one read by the disk thread); requests beyond
+// that wait as a count until the socket drains.
 #include "ControlWordReader.h"
 
 #include <QByteArray>
@@ -74,7 +76,8 @@ public:
     qint64 bytesUnsent() const;
     // Requests received and not answered yet.
     qint64 requestsWaiting() const { return m_requests; }
-    // Tests: runs on the disk thread before every read (a slow disk).
+    // Tests: runs on the disk thread before every read (a slow disk); every
+    // chunk is then read there.
     void setDiskStandIn(std::function<void()> standIn) { m_standIn = std::move(standIn); }
 
     QTimer* TimeOut() { return &m_timeOut; }
@@ -96,7 +99,7 @@ private:
     void onOpened(qint64 size);
     void onNextChunk();
     void serve();
-    void readAhead();
+    void prefetch();
     void onPeerClosed();
     void onBye();
     void onDeny();
@@ -123,9 +126,9 @@ private:
     ChunkSource* m_source = nullptr;
     std::function<void()> m_standIn;
     bool m_sizeSent = false;
-    int m_ahead = 0;        // chunks asked of the disk thread and not taken yet
-    qint64 m_bytesRead = 0; // file bytes read ahead so far
-    qint64 m_requests = 0;  // "NEXTCHUNK" not answered yet
+    bool m_diskReading = false; // the disk thread reads the next chunk
+    qint64 m_prefetchedTo = 0;  // the disk thread was asked to bring the file into memory up to here
+    qint64 m_requests = 0;      // "NEXTCHUNK" not answered yet
     qint64 m_fileSize = 0;
     qint64 m_bytesSent = 0;
     int m_chunkCounter = 0;

@@ -17,6 +17,9 @@ namespace client {
 
 namespace {
 
+// Writeback is started for every this many bytes written.
+constexpr qint64 kFlushEvery = 8 * 1024 * 1024;
+
 QString Reason() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
@@ -132,6 +135,12 @@ bool PartialFile::write(const char* data, qint64 size) {
             return false;
         data += n;
         size -= n;
+        m_written += n;
+    }
+    if (m_written - m_flushStarted >= kFlushEvery) {
+        // Starts the writing out without waiting for it.
+        ::sync_file_range(m_fd, m_flushStarted, m_written - m_flushStarted, SYNC_FILE_RANGE_WRITE);
+        m_flushStarted = m_written;
     }
     return true;
 }

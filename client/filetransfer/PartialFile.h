@@ -11,6 +11,8 @@
 // behind unlocked, and the next receive into that folder removes it.
 //
 // Created with mode 0666 less the umask, like every other file the user makes.
+// Written data is sent on its way to the disk as it comes, so the flush before
+// the name is given has little left to do.
 // Plain blocking calls: this runs on the transfer's disk thread.
 #include <QString>
 #include <functional>
@@ -60,7 +62,9 @@ private:
     bool m_anonymousAllowed = true;
     bool m_anonymous = false;
     int m_fd = -1;
-    QString m_temporaryPath; // the named temporary, when there is one
+    qint64 m_written = 0;
+    qint64 m_flushStarted = 0; // writeback asked for up to here
+    QString m_temporaryPath;   // the named temporary, when there is one
     std::function<void(Step)> m_observer;
 };
 

@@ -108,13 +108,14 @@ TEST(PartialFile, NothingIsLeftAfterACrashAndOnlyStaleTemporariesAreSwept) {
 TEST(DiskWork, TheWindowThreadKeepsServingWhileTheDiskIsStuck) {
     QTemporaryDir src, dst;
     const QString source = src.filePath("source.bin"), target = dst.filePath("target.bin");
-    const QByteArray content = RandomBytes(60 * kChunkSize + 3, 21);
+    const QByteArray content = RandomBytes(100 * kChunkSize + 3, 21);
     WriteFile(source, content);
 
     // A disk that hangs on the first write until the test lets it go.
     QSemaphore entered, release;
     std::atomic<int> writes{0};
     FileSender sender;
+    sender.setDiskStandIn([] {}); // and every chunk is read by the sender's disk thread
     FileReceiver receiver;
     receiver.setDiskStandIn([&] {
         if (writes++ == 0) {
