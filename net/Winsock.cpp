@@ -196,6 +196,10 @@ void Winsock::Private::wire(QTcpSocket* s) {
     // DataArrival raised from nesting.
     QObject::connect(s, &QIODevice::channelReadyRead, q, [this](int) { onReadyRead(); });
     QObject::connect(s, &QAbstractSocket::disconnected, q, [this] { onDisconnected(); });
+    QObject::connect(s, &QIODevice::bytesWritten, q, [this] {
+        if (socket && socket->bytesToWrite() == 0 && pending.empty())
+            emit q->SendComplete();
+    });
 }
 
 void Winsock::Private::adopt(QTcpSocket* s) {

@@ -9,6 +9,8 @@
 //   DataArrival(bytesTotal)       bytes are waiting to be read with getData()
 //   Close()                       the PEER closed the connection; closing from our
 //                                 side with close() raises nothing
+//   SendComplete()                bytes that had to wait have all been handed to
+//                                 the system (bytesToWrite() is 0 again)
 //
 // DataArrival is never raised inside itself: bytes that arrive while a handler
 // lets events run are announced once it returns, and a peer close noticed
@@ -94,6 +96,7 @@ signals:
     void Connect();
     void DataArrival(qint64 bytesTotal);
     void Close();
+    void SendComplete();
 
 private:
     struct Private;

@@ -4,7 +4,10 @@
 // 8-byte marker in one write (the rest and "ENDFILE" at the end); the fetcher
 // asks again as soon as the marker is in, then writes the block to its file.
 //   ft_bench_raw serve <file> <nodelay 0|1>          prints "PORT <n>", serves one fetcher
-//   ft_bench_raw fetch <port> <target> <nodelay 0|1> <size>  prints bytes, seconds and MB/s
+//   ft_bench_raw fetch <port> <target> <nodelay 0|1> <size> [sync 0|1]
+//                                                    prints bytes, seconds and MB/s; with sync the
+//                                                    file is flushed to disk before the time stops,
+//                                                    as the client's receiver does
 #include "BenchMemory.h"
 
 #include <algorithm>
@@ -100,11 +103,11 @@ int Serve(const char* path, bool noDelay) {
     }
     ::close(conn);
     ::close(file);
-    std::printf("serve ok peak_rss_kib %ld\n", PeakRssKiB());
+    std::printf("serve ok peak_rss_kib %ld cpu_s %.3f\n", PeakRssKiB(), CpuSeconds());
     return 0;
 }
 
-int Fetch(int port, const char* target, bool noDelay, long long size) {
+int Fetch(int port, const char* target, bool noDelay, long long size, bool sync) {
     const int out = ::open(target, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out < 0)
         Die("open target");
@@ -131,11 +134,13 @@ int Fetch(int port, const char* target, bool noDelay, long long size) {
     }
     char end[sizeof kEnd - 1];
     ReadExactly(conn, end, sizeof end);
+    if (sync && ::fdatasync(out) != 0)
+        Die("fdatasync");
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ::close(conn);
     ::close(out);
     std::printf("fetch bytes %lld seconds %.3f MBps %.1f\n", got, seconds, got / 1048576.0 / seconds);
-    std::printf("fetch ok peak_rss_kib %ld\n", PeakRssKiB());
+    std::printf("fetch ok peak_rss_kib %ld cpu_s %.3f\n", PeakRssKiB(), CpuSeconds());
     return 0;
 }
 
@@ -144,9 +149,10 @@ int Fetch(int port, const char* target, bool noDelay, long long size) {
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "serve")
         return Serve(argv[2], std::atoi(argv[3]) != 0);
-    if (argc == 6 && std::string(argv[1]) == "fetch")
-        return Fetch(std::atoi(argv[2]), argv[3], std::atoi(argv[4]) != 0, std::atoll(argv[5]));
-    std::fprintf(stderr, "usage: %s serve <file> <nodelay> | fetch <port> <target> <nodelay> <size>\n",
+    if ((argc == 6 || argc == 7) && std::string(argv[1]) == "fetch")
+        return Fetch(std::atoi(argv[2]), argv[3], std::atoi(argv[4]) != 0, std::atoll(argv[5]),
+                     argc == 7 && std::atoi(argv[6]) != 0);
+    std::fprintf(stderr, "usage: %s serve <file> <nodelay> | fetch <port> <target> <nodelay> <size> [sync]\n",
                  argv[0]);
     return 2;
 }

@@ -162,9 +162,26 @@ void ChunkStreamReader::feed(QByteArrayView block, std::vector<Event>& out) {
             continue;
         }
     }
-    // A size message is written in one piece: its digits end with the block.
-    if (m_phase == Phase::WaitSize && m_held.size() > kSizePrefix.size() &&
-        IsDigit(m_held.at(kSizePrefix.size())))
+    // Digits that cannot go on make a whole size; others wait for sizeMayContinue()'s caller.
+    if (inSizeDigits() && !sizeMayContinue())
+        takeSize(out);
+}
+
+bool ChunkStreamReader::inSizeDigits() const {
+    return m_phase == Phase::WaitSize && m_held.size() > kSizePrefix.size() &&
+           IsDigit(m_held.at(kSizePrefix.size()));
+}
+
+bool ChunkStreamReader::sizeMayContinue() const {
+    if (!inSizeDigits())
+        return false;
+    const QByteArrayView digits = QByteArrayView(m_held).sliced(kSizePrefix.size());
+    // No leading zeros: "0" is complete; and no size goes past the largest we accept.
+    return digits != "0" && digits.toLongLong() * 10 <= kMaxFileSize;
+}
+
+void ChunkStreamReader::endOfSize(std::vector<Event>& out) {
+    if (inSizeDigits())
         takeSize(out);
 }
 

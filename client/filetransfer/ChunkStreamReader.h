@@ -26,6 +26,11 @@ public:
 
     // Reads one block and appends what it meant to `out`.
     void feed(QByteArrayView block, std::vector<Event>& out);
+    // The size message's digits stopped at the end of a block, and more could
+    // follow: a message split by the network. The caller waits a moment for
+    // them, then calls endOfSize().
+    bool sizeMayContinue() const;
+    void endOfSize(std::vector<Event>& out);
     // The sender closed the connection: true when the bytes held back were its cancel.
     bool closedAfterSenderStop() const;
 
@@ -39,6 +44,7 @@ private:
     void fail(std::vector<Event>& out);
     void takeSize(std::vector<Event>& out);
     bool readByte(char c, std::vector<Event>& out);
+    bool inSizeDigits() const;
 
     Phase m_phase = Phase::WaitSize;
     QByteArray m_held;                  // size message, a possible cancel, or an end word being matched

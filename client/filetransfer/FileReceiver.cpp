@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileReceiver.h"
 
+#include "DiskThread.h"
 #include "FileTransferProtocol.h"
+#include "FileWriter.h"
 #include "SocketFlush.h"
 #include "net/Winsock.h"
-
-#include <QPointer>
 
 namespace client {
 
@@ -24,6 +24,9 @@ FileReceiver::FileReceiver(QObject* parent) : QObject(parent) {
     m_socket->setObjectName(QStringLiteral("Winsock1"));
     m_speedometer.setObjectName(QStringLiteral("Speedometer"));
     m_speedometer.setInterval(1000);
+    m_sizeQuiet.setSingleShot(true);
+    m_sizeQuiet.setInterval(kSizeQuietMs);
+    connect(&m_sizeQuiet, &QTimer::timeout, this, &FileReceiver::onSizeQuiet);
     connect(m_socket, &net::Winsock::Connect, this, &FileReceiver::Winsock1_Connect);
     connect(m_socket, &net::Winsock::DataArrival, this, &FileReceiver::Winsock1_DataArrival);
     connect(m_socket, &net::Winsock::Close, this, &FileReceiver::Winsock1_Close);
@@ -31,11 +34,12 @@ FileReceiver::FileReceiver(QObject* parent) : QObject(parent) {
 }
 
 FileReceiver::~FileReceiver() {
-    // Closed with the window mid-transfer: the partial file goes too (PartialFile's destructor).
+    // Closed with the window mid-transfer: the partial file goes too.
     m_socket->disconnect(this);
     m_socket->close();
     m_socket->setParent(nullptr);
     m_socket->deleteLater();
+    dropFile();
 }
 
 bool FileReceiver::Finished() const {
@@ -105,36 +109,38 @@ void FileReceiver::Winsock1_DataArrival() {
         return;
     std::vector<ChunkStreamReader::Event> events;
     m_reader.feed(block, events);
+    handle(block, events);
+    // A size message whose digits may go on in the next block waits a moment for them.
+    if (Active(m_state) && m_reader.sizeMayContinue())
+        m_sizeQuiet.start();
+}
 
-    // The next chunk is asked for before this one is written, so sending and writing overlap.
-    int chunkEnds = 0;
-    for (const auto& e : events)
-        chunkEnds += e.kind == Kind::ChunkEnd;
-    if (chunkEnds > 0 && m_state == State::Receiving) {
-        send(kNextChunk);
-        // Sockets write when events run: let the request leave before the block goes to disk.
-        QPointer<FileReceiver> alive(this);
-        net::DoEvents();
-        if (!alive || m_state != State::Receiving)
-            return; // cancelled meanwhile: the block is not wanted any more
-    }
+void FileReceiver::onSizeQuiet() {
+    std::vector<ChunkStreamReader::Event> events;
+    m_reader.endOfSize(events);
+    handle(QByteArray(), events);
+}
 
+void FileReceiver::handle(const QByteArray& block, std::vector<ChunkStreamReader::Event>& events) {
     bool sawData = false;
+    int chunkEnds = 0;
     for (const auto& e : events) {
         switch (e.kind) {
         case Kind::Size:
             if (m_state != State::WaitingForSize)
                 return fail(QStringLiteral("Fout in de overdracht"));
+            m_sizeQuiet.stop();
             onSize(e.size);
             break;
         case Kind::Data:
             if (m_state != State::Receiving)
                 return fail(QStringLiteral("Fout in de overdracht"));
-            if (!onData(e.data))
-                return;
+            onData(block, e.data);
             sawData = true;
             break;
         case Kind::ChunkEnd:
+            onChunkEnd();
+            ++chunkEnds;
             sawData = true;
             break;
         case Kind::EndFile:
@@ -154,43 +160,100 @@ void FileReceiver::Winsock1_DataArrival() {
     // Progress is redrawn once in fifteen turns; a block that ends a chunk counts twice.
     if (sawData && m_state == State::Receiving) {
         m_chunkCounter = (m_chunkCounter + chunkEnds + 1) % kProgressEvery;
-        if (m_chunkCounter == 0) {
-            const int p = Percent(m_bytesReceived, m_fileSize);
-            setProgress(p);
-            QString text = QStringLiteral("Bezig met ontvangen: ") + QString::number(p) + QLatin1Char('%');
-            if (!m_speedText.isEmpty())
-                text += QStringLiteral(" [") + m_speedText + QLatin1Char(']');
-            setStatus(text);
-        }
+        if (m_chunkCounter == 0)
+            showProgress();
     }
+}
+
+void FileReceiver::showProgress() {
+    const int p = Percent(m_bytesReceived, m_fileSize);
+    setProgress(p);
+    setStatus(ProgressStatus(QStringLiteral("Bezig met ontvangen: "), p, m_speedText));
 }
 
 void FileReceiver::onSize(qint64 size) {
     m_fileSize = size;
-    m_file = std::make_unique<PartialFile>(m_targetPath, m_mayReplace);
-    QString error;
-    if (!m_file->open(&error))
-        return fail(QStringLiteral("Het bestand kan niet worden aangemaakt"));
+    auto* writer = new FileWriter(m_targetPath, m_mayReplace);
+    writer->setStandIn(m_standIn);
+    // A report that was on its way when the transfer ended is of no interest any more.
+    connect(writer, &FileWriter::OpenFailed, this, [this] {
+        if (Active(m_state))
+            fail(QStringLiteral("Het bestand kan niet worden aangemaakt"));
+    });
+    connect(writer, &FileWriter::WriteFailed, this, [this] {
+        if (Active(m_state))
+            fail(QStringLiteral("Fout bij het schrijven van het bestand"));
+    });
+    connect(writer, &FileWriter::Written, this, &FileReceiver::askIfTheDiskKeepsUp);
+    connect(writer, &FileWriter::Committed, this, &FileReceiver::onCommitted);
+    m_writer = writer;
+    m_disk = std::make_unique<DiskThread>(writer);
     setState(State::Receiving);
     send(kNextChunk);
     m_speedometer.start();
+    m_disk->post([writer] { writer->open(); });
 }
 
-bool FileReceiver::onData(QByteArrayView data) {
-    if (!m_file->write(data.data(), data.size())) {
-        fail(QStringLiteral("Fout bij het schrijven van het bestand"));
-        return false;
+void FileReceiver::onData(const QByteArray& block, QByteArrayView data) {
+    // Data points into the block, or into a few bytes the reader held back.
+    const bool inBlock = data.data() >= block.constData() && data.data() < block.constData() + block.size();
+    const QByteArray owner = inBlock ? block : data.toByteArray();
+    const qsizetype offset = inBlock ? data.data() - block.constData() : 0;
+    const qsizetype length = data.size();
+    m_batch.push_back({owner, offset, length});
+    m_batchBytes += length;
+    m_posted += length;
+    m_bytesReceived += length;
+    if (m_batchBytes >= kChunkSize)
+        postBatch();
+}
+
+// One hand-over per chunk rather than per block: each one wakes the disk thread.
+void FileReceiver::postBatch() {
+    if (m_batch.empty() || !m_disk)
+        return;
+    m_disk->post([writer = m_writer, pieces = std::exchange(m_batch, {})] { writer->write(pieces); });
+    m_batchBytes = 0;
+}
+
+qint64 FileReceiver::unwritten() const {
+    return m_writer ? m_posted - m_writer->written() : 0;
+}
+
+// The next chunk is asked for before this one is written, so sending and writing overlap.
+void FileReceiver::onChunkEnd() {
+    m_requestWaiting = true;
+    askIfTheDiskKeepsUp();
+    postBatch();
+}
+
+// Only when the disk is far behind does the request wait, until a write brings it back in bounds.
+void FileReceiver::askIfTheDiskKeepsUp() {
+    if (!m_requestWaiting || m_state != State::Receiving || !m_writer)
+        return;
+    if (unwritten() > kMaxUnwritten) {
+        m_writer->wakeWhenWritten();
+        if (unwritten() > kMaxUnwritten)
+            return; // a write finished meanwhile is seen here; a later one raises Written()
     }
-    m_bytesReceived += data.size();
-    return true;
+    m_requestWaiting = false;
+    send(kNextChunk);
 }
 
+// "BYE" says the file is written and closed: it leaves once the file is on disk under its name.
 void FileReceiver::onEndFile() {
     m_speedometer.stop();
-    QString error;
-    if (!m_file->commit(&error))
-        return fail(QStringLiteral("Fout bij het schrijven van het bestand"));
-    m_file.reset();
+    m_committing = true;
+    postBatch();
+    m_disk->post([writer = m_writer] { writer->commit(); });
+}
+
+void FileReceiver::onCommitted() {
+    if (!m_committing || m_state != State::Receiving)
+        return;
+    m_committing = false;
+    m_disk.reset();
+    m_writer = nullptr;
     send(kBye);
     setProgress(Percent(m_bytesReceived, m_fileSize));
     setState(State::Done);
@@ -256,10 +319,19 @@ void FileReceiver::closeSocket() {
     m_socket->close();
 }
 
+// The disk thread skips what is still queued and removes the temporary; nobody waits for it.
 void FileReceiver::dropFile() {
-    if (m_file)
-        m_file->discard();
-    m_file.reset();
+    m_sizeQuiet.stop();
+    m_committing = false;
+    m_requestWaiting = false;
+    m_batch.clear();
+    m_batchBytes = 0;
+    if (!m_disk)
+        return;
+    m_writer->abandon();
+    m_disk->post([writer = m_writer] { writer->discard(); });
+    m_disk.reset();
+    m_writer = nullptr;
 }
 
 void FileReceiver::setState(State state) {

@@ -3,12 +3,17 @@
 // The receiving side of one file offer, without widgets: it connects to the
 // sender, answers for the user, pulls the file chunk by chunk into a
 // PartialFile and reports status, progress and rate for the window to show.
+//
+// The file is written on a disk thread. The next "NEXTCHUNK" leaves as soon
+// as a chunk's "CHUNKEND" is seen, before the block is written; only when the
+// disk falls this far behind (kMaxUnwritten) does the request wait for it.
 #include "ChunkStreamReader.h"
-#include "PartialFile.h"
+#include "FileWriter.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 namespace net {
@@ -16,6 +21,8 @@ class Winsock;
 }
 
 namespace client {
+
+class DiskThread;
 
 class FileReceiver : public QObject {
     Q_OBJECT
@@ -33,6 +40,11 @@ public:
     };
     Q_ENUM(State)
 
+    // Bytes received and not yet written beyond which the next request waits for the disk.
+    static constexpr qint64 kMaxUnwritten = 64 * 131072;
+    // How long the digits of a size message that may go on are waited for.
+    static constexpr int kSizeQuietMs = 100;
+
     explicit FileReceiver(QObject* parent = nullptr);
     ~FileReceiver() override;
 
@@ -48,7 +60,7 @@ public:
 
     State state() const { return m_state; }
     bool Finished() const; // a later close of the connection is no error
-    bool FileOpen() const { return m_file && m_file->isOpen(); }
+    bool FileOpen() const { return m_disk != nullptr; }
     bool connectionOpen() const; // the sender has not closed yet
     QString targetPath() const { return m_targetPath; }
 
@@ -58,6 +70,10 @@ public:
     qint64 BytesReceived() const { return m_bytesReceived; }
     QString SpeedText() const { return m_speedText; }
     QTimer* Speedometer() { return &m_speedometer; }
+    // Bytes received and not written yet.
+    qint64 unwritten() const;
+    // Tests: runs on the disk thread before every write (a slow disk).
+    void setDiskStandIn(std::function<void()> standIn) { m_standIn = std::move(standIn); }
 
 signals:
     void StateChanged(client::FileReceiver::State state);
@@ -70,9 +86,16 @@ private:
     void Winsock1_Close();
     void Speedometer_Timer();
 
+    void handle(const QByteArray& block, std::vector<ChunkStreamReader::Event>& events);
     void onSize(qint64 size);
-    bool onData(QByteArrayView data);
+    void onData(const QByteArray& block, QByteArrayView data);
+    void onChunkEnd();
+    void askIfTheDiskKeepsUp();
+    void postBatch();
     void onEndFile();
+    void onCommitted();
+    void onSizeQuiet();
+    void showProgress();
     void onSenderStop();
     void fail(const QString& status);
 
@@ -86,8 +109,16 @@ private:
 
     net::Winsock* m_socket = nullptr;
     QTimer m_speedometer;
+    QTimer m_sizeQuiet;
     ChunkStreamReader m_reader;
-    std::unique_ptr<PartialFile> m_file;
+    std::unique_ptr<DiskThread> m_disk; // the file, open from the size message until the end
+    FileWriter* m_writer = nullptr;
+    std::function<void()> m_standIn;
+    std::vector<FileWriter::Piece> m_batch; // received, goes to the disk thread with the chunk's end
+    qint64 m_batchBytes = 0;
+    qint64 m_posted = 0;           // bytes handed on for the disk thread
+    bool m_requestWaiting = false; // a "NEXTCHUNK" that waits for the disk
+    bool m_committing = false;     // "ENDFILE" seen, the file is being flushed and named
 
     State m_state = State::Asking;
     bool m_connected = false;

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileSender.h"
 
+#include "ChunkSource.h"
+#include "DiskThread.h"
 #include "FileTransferProtocol.h"
 #include "SocketFlush.h"
 #include "net/Winsock.h"
-
-#include <cstring>
 
 namespace client {
 
@@ -22,8 +22,8 @@ FileSender::FileSender(QObject* parent)
 
     connect(m_socket, &net::Winsock::ConnectionRequest, this, &FileSender::Winsock1_ConnectionRequest);
     connect(m_socket, &net::Winsock::DataArrival, this, &FileSender::Winsock1_DataArrival);
-    // A peer that closes without a word changes nothing: the user ends it with a cancel.
-    connect(m_socket, &net::Winsock::Close, this, [this] { m_socket->close(); });
+    connect(m_socket, &net::Winsock::Close, this, &FileSender::onPeerClosed);
+    connect(m_socket, &net::Winsock::SendComplete, this, &FileSender::serve);
     connect(&m_timeOut, &QTimer::timeout, this, &FileSender::TimeOut_Timer);
     connect(&m_speedometer, &QTimer::timeout, this, &FileSender::Speedometer_Timer);
 }
@@ -34,6 +34,7 @@ FileSender::~FileSender() {
     m_socket->close();
     m_socket->setParent(nullptr);
     m_socket->deleteLater();
+    closeFile();
 }
 
 void FileSender::setOfferTimeout(int milliseconds) {
@@ -42,6 +43,10 @@ void FileSender::setOfferTimeout(int milliseconds) {
 
 quint16 FileSender::port() const {
     return m_offerPort;
+}
+
+qint64 FileSender::bytesUnsent() const {
+    return m_socket->bytesToWrite() + (m_source ? m_source->readyBytes() : 0);
 }
 
 bool FileSender::Sending() const {
@@ -138,39 +143,96 @@ void FileSender::handleWord(const QByteArray& word) {
 void FileSender::onAccept() {
     setStatus(QStringLiteral("De client heeft het bestand geaccepteerd!"));
     m_accepted = true;
-    m_file.setFileName(m_path);
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || m_file.size() > kMaxFileSize)
-        return readFailed();
-    m_fileSize = m_file.size();
     setState(State::Sending);
+    // Opening may take as long as any read (a network folder): the disk thread does it.
+    auto* source = new ChunkSource;
+    source->setStandIn(m_standIn);
+    connect(source, &ChunkSource::Opened, this, &FileSender::onOpened);
+    connect(source, &ChunkSource::ChunkRead, this, &FileSender::serve);
+    connect(source, &ChunkSource::Failed, this, &FileSender::readFailed);
+    m_source = source;
+    m_disk = std::make_unique<DiskThread>(source);
+    m_disk->post([source, path = m_path] { source->open(path); });
+}
+
+void FileSender::onOpened(qint64 size) {
+    if (m_state != State::Sending)
+        return;
+    if (size > kMaxFileSize)
+        return readFailed();
+    m_fileSize = size;
     if (m_socket->sendData(kSizePrefix + QByteArray::number(m_fileSize)) < 0)
         return sendFailed();
+    m_sizeSent = true;
+    prefetch();
+    serve();
+}
+
+// The system reads ahead of sequential reads by itself; this asks for more, early enough.
+void FileSender::prefetch() {
+    constexpr qint64 kAhead = 32 * kChunkSize;
+    if (!m_disk || m_prefetchedTo >= m_fileSize || m_prefetchedTo - m_bytesSent > kAhead / 2)
+        return;
+    const qint64 from = std::max(m_prefetchedTo, m_bytesSent);
+    const qint64 length = std::min(kAhead, m_fileSize - from);
+    m_prefetchedTo = from + length;
+    m_disk->post([source = m_source, from, length] { source->prefetch(from, length); });
 }
 
 void FileSender::onNextChunk() {
-    if (m_bytesSent == 0)
+    if (m_bytesSent == 0 && !m_speedometer.isActive())
         m_speedometer.start();
-    if (m_bytesSent == m_fileSize) {
-        closeFile();
-        m_socket->sendData(kEndFile);
-        setState(State::Finishing);
-        setStatus(QStringLiteral("Aan het wachten tot de client voltooid is..."));
-        m_speedometer.stop();
-        return;
+    ++m_requests;
+    serve();
+}
+
+// Answers the waiting requests in order, as far as the chunk read ahead and the socket allow.
+void FileSender::serve() {
+    while (m_state == State::Sending && m_sizeSent && m_requests > 0) {
+        if (m_bytesSent == m_fileSize) {
+            m_requests = 0;
+            closeFile();
+            m_socket->sendData(kEndFile);
+            setState(State::Finishing);
+            setStatus(QStringLiteral("Aan het wachten tot de client voltooid is..."));
+            m_speedometer.stop();
+            return;
+        }
+        // One chunk the system has not taken yet is enough: the rest waits for SendComplete.
+        if (m_socket->bytesToWrite() > 0)
+            break;
+        const qint64 length = std::min(kChunkSize, m_fileSize - m_bytesSent);
+        std::optional<QByteArray> chunk = m_source->take();
+        if (!chunk && !m_diskReading && !m_standIn)
+            chunk = ReadCached(m_source->fd(), m_bytesSent, length);
+        if (!chunk) {
+            // Not in memory: the disk thread reads it, and ChunkRead() brings us back.
+            if (!m_diskReading)
+                m_disk->post([source = m_source, from = m_bytesSent, length] { source->read(from, length); });
+            m_diskReading = true;
+            break;
+        }
+        m_diskReading = false;
+        if (m_socket->sendData(*chunk) < 0)
+            return sendFailed();
+        --m_requests;
+        m_bytesSent += length;
+        m_chunkCounter = (m_chunkCounter + 1) % kProgressEvery;
+        if (m_chunkCounter == 0)
+            updateProgressDisplay();
     }
-    const qint64 chunkSize = std::min(kChunkSize, m_fileSize - m_bytesSent);
-    // Chunk and marker leave in one write, read straight into the buffer that is sent. A fresh
-    // buffer each time, so the socket may keep it instead of copying.
-    QByteArray chunkBuffer(chunkSize + kChunkEnd.size(), Qt::Uninitialized);
-    if (m_file.read(chunkBuffer.data(), chunkSize) != chunkSize)
-        return readFailed();
-    std::memcpy(chunkBuffer.data() + chunkSize, kChunkEnd.constData(), size_t(kChunkEnd.size()));
-    if (m_socket->sendData(chunkBuffer) < 0)
-        return sendFailed();
-    m_bytesSent += chunkSize;
-    m_chunkCounter = (m_chunkCounter + 1) % kProgressEvery;
-    if (m_chunkCounter == 0)
-        updateProgressDisplay();
+    prefetch();
+}
+
+// A receiver that hangs up without a word in the middle of a transfer: it will never finish.
+void FileSender::onPeerClosed() {
+    m_socket->close();
+    if (m_state != State::AwaitingAnswer && m_state != State::Sending && m_state != State::Finishing)
+        return;
+    closeFile();
+    m_speedometer.stop();
+    setState(State::Failed);
+    setStatus(QStringLiteral("Fout in de overdracht"));
 }
 
 void FileSender::onBye() {
@@ -205,6 +267,8 @@ void FileSender::sendFailed() {
 
 // The file vanished, shrank or cannot be opened: the receiver must not wait for bytes that never come.
 void FileSender::readFailed() {
+    if (m_state != State::Sending)
+        return; // a read that was still queued when the transfer ended
     closeFile();
     m_speedometer.stop();
     setState(State::Failed);
@@ -229,15 +293,14 @@ void FileSender::Speedometer_Timer() {
 void FileSender::updateProgressDisplay() {
     const int p = Percent(m_bytesSent, m_fileSize);
     setProgress(p);
-    QString text = QStringLiteral("Bezig met versturen: ") + QString::number(p) + QLatin1Char('%');
-    if (!m_speedText.isEmpty())
-        text += QStringLiteral(" [") + m_speedText + QLatin1Char(']');
-    setStatus(text);
+    setStatus(ProgressStatus(QStringLiteral("Bezig met versturen: "), p, m_speedText));
 }
 
+// The disk thread closes the file and ends once its last read is done; nobody waits for it.
 void FileSender::closeFile() {
-    if (m_file.isOpen())
-        m_file.close();
+    m_disk.reset();
+    m_source = nullptr;
+    m_diskReading = false;
 }
 
 void FileSender::setState(State state) {

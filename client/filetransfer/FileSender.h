@@ -3,19 +3,30 @@
 // The sending side of one file offer, without widgets: it listens for the
 // receiver, answers its requests chunk by chunk and reports status, progress
 // and rate for the window to show.
+//
+// The window thread never waits for the disk: it reads a chunk only when it
+// is in memory already, which a disk thread sees to ahead of the requests, and
+// leaves a chunk that is not to the disk thread. Every "NEXTCHUNK" is answered
+// in order, but never more than two chunks wait unsent in this process (one
+// the system has not taken yet, one read by the disk thread); requests beyond
+// that wait as a count until the socket drains.
 #include "ControlWordReader.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
+#include <memory>
 
 namespace net {
 class Winsock;
 }
 
 namespace client {
+
+class ChunkSource;
+class DiskThread;
 
 class FileSender : public QObject {
     Q_OBJECT
@@ -30,7 +41,7 @@ public:
         Refused,         // "DENY" received
         CancelledByPeer, // "STOP" received
         Cancelled,       // own cancel after acceptance
-        Failed,          // a chunk could not be sent or read
+        Failed,          // a chunk could not be sent or read, or the receiver hung up
     };
     Q_ENUM(State)
 
@@ -61,6 +72,14 @@ public:
     qint64 BytesSent() const { return m_bytesSent; }
     QString SpeedText() const { return m_speedText; }
 
+    // Chunk bytes read ahead or written to the socket and not yet taken by the system.
+    qint64 bytesUnsent() const;
+    // Requests received and not answered yet.
+    qint64 requestsWaiting() const { return m_requests; }
+    // Tests: runs on the disk thread before every read (a slow disk); every
+    // chunk is then read there.
+    void setDiskStandIn(std::function<void()> standIn) { m_standIn = std::move(standIn); }
+
     QTimer* TimeOut() { return &m_timeOut; }
     QTimer* Speedometer() { return &m_speedometer; }
 
@@ -77,7 +96,11 @@ private:
 
     void handleWord(const QByteArray& word);
     void onAccept();
+    void onOpened(qint64 size);
     void onNextChunk();
+    void serve();
+    void prefetch();
+    void onPeerClosed();
     void onBye();
     void onDeny();
     void onStop();
@@ -99,7 +122,13 @@ private:
     bool m_accepted = false;
     QString m_path;
     quint16 m_offerPort = 0;
-    QFile m_file;
+    std::unique_ptr<DiskThread> m_disk; // the file, open from acceptance until the transfer ends
+    ChunkSource* m_source = nullptr;
+    std::function<void()> m_standIn;
+    bool m_sizeSent = false;
+    bool m_diskReading = false; // the disk thread reads the next chunk
+    qint64 m_prefetchedTo = 0;  // the disk thread was asked to bring the file into memory up to here
+    qint64 m_requests = 0;      // "NEXTCHUNK" not answered yet
     qint64 m_fileSize = 0;
     qint64 m_bytesSent = 0;
     int m_chunkCounter = 0;

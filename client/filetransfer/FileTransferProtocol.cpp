@@ -68,6 +68,13 @@ QString SpeedText(qint64 bytes, qint64 seconds) {
     return QString::number(rate) + unit;
 }
 
+QString ProgressStatus(const QString& lead, int percent, const QString& speedText) {
+    QString text = lead + QString::number(percent) + QLatin1Char('%');
+    if (!speedText.isEmpty())
+        text += QStringLiteral(" [") + speedText + QLatin1Char(']');
+    return text;
+}
+
 int Percent(qint64 done, qint64 total) {
     if (total <= 0)
         return 100;

@@ -51,6 +51,8 @@ std::string BuildOfferRequest(int remoteUserID, const QString& bareName, quint16
 
 // "123B/s", "1KB/s", "5MB/s": the average since the first chunk.
 QString SpeedText(qint64 bytes, qint64 seconds);
+// "Bezig met versturen: 42% [5MB/s]": `lead`, the percentage, and the rate once there is one.
+QString ProgressStatus(const QString& lead, int percent, const QString& speedText);
 // Whole percent done; an empty file counts as done.
 int Percent(qint64 done, qint64 total);
 

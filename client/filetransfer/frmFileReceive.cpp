@@ -21,10 +21,16 @@ using namespace filetransfer;
 namespace {
 // The user answers the overwrite question; each "Nee" opens the save dialog once more.
 constexpr int kMaxSaveRounds = 100;
+int openWindows = 0;
 } // namespace
+
+int frmFileReceive::OpenWindows() {
+    return openWindows;
+}
 
 frmFileReceive::frmFileReceive(QWidget* parent)
     : QWidget(parent), m_dialogs(FileTransferDialogs::Standard()) {
+    ++openWindows;
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmFileReceive"));
     setWindowTitle(QStringLiteral("Bestand ontvangen"));
@@ -109,7 +115,9 @@ frmFileReceive::frmFileReceive(QWidget* parent)
     showState();
 }
 
-frmFileReceive::~frmFileReceive() = default;
+frmFileReceive::~frmFileReceive() {
+    --openWindows;
+}
 
 void frmFileReceive::setDialogs(FileTransferDialogs dialogs) {
     m_dialogs = std::move(dialogs);

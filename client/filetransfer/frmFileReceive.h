@@ -32,6 +32,8 @@ public:
     void Start();
 
     void setDialogs(FileTransferDialogs dialogs);
+    // Receive windows open now, this one included.
+    static int OpenWindows();
     FileReceiver& receiver() { return *m_receiver; }
 
 private slots:

@@ -7,6 +7,7 @@
 #include "client/core/InputCommands.h"
 #include "client/core/SessionCaption.h"
 #include "client/core/TranscriptWriter.h"
+#include "client/filetransfer/OfferRefusal.h"
 #include "client/filetransfer/frmFileReceive.h"
 #include "client/filetransfer/frmFileSend.h"
 #include "client/ui/Comforts.h"
@@ -427,6 +428,11 @@ void frmMain::FileShare(const QString& sUserID, const QString& sUserName) {
 
 void frmMain::Session_FileOffer(int remoteUserId, const QString& fileName, const QString& remoteIp,
                                 const QString& remotePort, const QString& remoteUser) {
+    if (frmFileReceive::OpenWindows() >= kMaxReceiveWindows) {
+        RefuseOffer(remoteIp, remotePort.trimmed().toUShort());
+        transcript->AddOutput(OfferRefusedLine(remoteUser));
+        return;
+    }
     auto* window = new frmFileReceive;
     if (FileDialogs)
         window->setDialogs(*FileDialogs);

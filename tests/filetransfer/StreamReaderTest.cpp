@@ -34,9 +34,7 @@ Outcome Read(const QByteArray& stream, const std::vector<qsizetype>& cuts, Chunk
     Outcome o;
     qsizetype from = 0;
     std::vector<ChunkStreamReader::Event> events;
-    auto feed = [&](qsizetype to) {
-        events.clear();
-        reader.feed(QByteArrayView(stream).sliced(from, to - from), events);
+    auto take = [&] {
         for (const auto& e : events) {
             switch (e.kind) {
             case Kind::Size:
@@ -58,6 +56,17 @@ Outcome Read(const QByteArray& stream, const std::vector<qsizetype>& cuts, Chunk
                 ++o.errors;
                 break;
             }
+        }
+    };
+    auto feed = [&](qsizetype to) {
+        events.clear();
+        reader.feed(QByteArrayView(stream).sliced(from, to - from), events);
+        take();
+        // The sender says nothing more until it is asked: the quiet moment ends the size.
+        if (reader.sizeMayContinue()) {
+            events.clear();
+            reader.endOfSize(events);
+            take();
         }
         from = to;
     };
@@ -153,6 +162,30 @@ TEST(ChunkStreamReader, RecognisesTheSendersCancelWhereverItMayStand) {
         const Outcome o = Read("FILE20" + kSenderStop + "abcd" + kChunkEnd, {22}, r);
         EXPECT_EQ(o.data, kSenderStop + "abcd");
         EXPECT_FALSE(r.closedAfterSenderStop());
+    }
+}
+
+TEST(ChunkStreamReader, ASizeMessageSplitAnywhereIsReadWhole) {
+    for (const qint64 size :
+         {qint64(0), qint64(7), qint64(1234567), kChunkSize, qint64(1073741824), kMaxFileSize}) {
+        const QByteArray message = kSizePrefix + QByteArray::number(size);
+        for (qsizetype cut = 1; cut <= message.size(); ++cut) {
+            SCOPED_TRACE(message.left(cut).toStdString());
+            ChunkStreamReader reader;
+            std::vector<ChunkStreamReader::Event> events;
+            reader.feed(QByteArrayView(message).first(cut), events);
+            if (cut < message.size()) {
+                EXPECT_TRUE(events.empty()); // a piece is never taken for the whole
+                reader.feed(QByteArrayView(message).sliced(cut), events);
+            }
+            // Digits that could still go on wait for the quiet moment; the rest is whole at once.
+            const bool complete = size == 0 || size * 10 > kMaxFileSize;
+            EXPECT_EQ(reader.sizeMayContinue(), !complete);
+            reader.endOfSize(events);
+            ASSERT_EQ(events.size(), 1u);
+            EXPECT_EQ(events[0].kind, Kind::Size);
+            EXPECT_EQ(events[0].size, size);
+        }
     }
 }
 

@@ -2,8 +2,10 @@
 // The two windows offscreen, with the dialogs replaced so nothing blocks.
 #include "TransferHarness.h"
 #include "client/filetransfer/FileReceiver.h"
+#include "client/filetransfer/OfferRefusal.h"
 #include "client/filetransfer/frmFileReceive.h"
 #include "client/filetransfer/frmFileSend.h"
+#include "net/Winsock.h"
 
 #include <QDropEvent>
 #include <QFrame>
@@ -13,6 +15,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <deque>
@@ -234,4 +237,41 @@ TEST_F(FileTransferWindows, ABareNameIsFoundInTheCurrentFolderAndCancelAllowsANe
     Button(send, "cmdSend")->click();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[1], "FILE7#source.bin#" + std::to_string(send->sender().port()));
+}
+
+TEST_F(FileTransferWindows, OffersBeyondTheOpenWindowsAreRefusedAtOnce) {
+    const int before = frmFileReceive::OpenWindows();
+    std::vector<std::unique_ptr<frmFileReceive>> open;
+    for (int i = 0; i < kMaxReceiveWindows; ++i)
+        open.push_back(std::make_unique<frmFileReceive>());
+    EXPECT_EQ(frmFileReceive::OpenWindows(), before + kMaxReceiveWindows);
+    open.pop_back();
+    EXPECT_EQ(frmFileReceive::OpenWindows(), before + kMaxReceiveWindows - 1);
+
+    // The refusal is the receiver's "DENY", so the sender shows an ordinary refusal.
+    WriteFile(source, "abc");
+    sendDialogs.openPath = source;
+    Button(send, "cmdBrowse")->click();
+    Button(send, "cmdSend")->click();
+    RefuseOffer("127.0.0.1", send->sender().port());
+    ASSERT_TRUE(WaitFor([&] { return send->sender().state() == FileSender::State::Refused; }));
+    EXPECT_EQ(Status(send), "De client heeft het bestand geweigerd!");
+    EXPECT_EQ(OfferRefusedLine("bob"),
+              "**BESTAND VAN bob GEWEIGERD: ER STAAN AL 20 ONTVANGSTVENSTERS OPEN**\r\n");
+    EXPECT_EQ(OfferRefusedLine(""), "**BESTAND GEWEIGERD: ER STAAN AL 20 ONTVANGSTVENSTERS OPEN**\r\n");
+}
+
+TEST(OfferRefusal, AFloodOfOffersOpensOnlyAFewConnectionsAtOnce) {
+    // Nobody listens there: every refusal stays under way until it gives up.
+    QTcpServer gone;
+    ASSERT_TRUE(gone.listen(QHostAddress::LocalHost));
+    const quint16 port = gone.serverPort();
+    gone.close();
+    auto underWay = [] {
+        return QCoreApplication::instance()->findChildren<net::Winsock*>(Qt::FindDirectChildrenOnly).size();
+    };
+    for (int i = 0; i < 300; ++i)
+        RefuseOffer("127.0.0.1", port);
+    EXPECT_EQ(underWay(), 20);
+    qDeleteAll(QCoreApplication::instance()->findChildren<net::Winsock*>(Qt::FindDirectChildrenOnly));
 }
