@@ -92,7 +92,33 @@ TEST(Framing, BufferReportsAnOverlongTail) {
     Collect(buffer, "y", &status);
     EXPECT_EQ(status, MessageBuffer::Status::Overflow);
     EXPECT_EQ(buffer.pendingSize(), 0u);
-    // A long message that ends in the same arrival is fine.
-    EXPECT_EQ(Collect(buffer, std::string(100, 'z') + '\0', &status).size(), 1u);
-    EXPECT_EQ(status, MessageBuffer::Status::Ok);
+    // A message over the cap is refused even when it arrives whole, and what
+    // came before it in the same arrival is still handed out.
+    EXPECT_EQ(Collect(buffer, "ok\0"s + std::string(17, 'z') + '\0', &status),
+              std::vector<std::string>{"ok"});
+    EXPECT_EQ(status, MessageBuffer::Status::Overflow);
+    EXPECT_EQ(buffer.pendingSize(), 0u);
+}
+
+TEST(Framing, BufferCapHoldsHoweverTheStreamIsSplit) {
+    // 16 bytes is the longest message; 17 is refused at every split point.
+    for (const std::size_t length : {std::size_t(16), std::size_t(17)}) {
+        const std::string stream = "a\0"s + std::string(length, 'm') + "\0b\0"s;
+        for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+            MessageBuffer buffer(16);
+            MessageBuffer::Status first, second = MessageBuffer::Status::Ok;
+            auto messages = Collect(buffer, stream.substr(0, cut), &first);
+            if (first == MessageBuffer::Status::Ok) {
+                const auto more = Collect(buffer, stream.substr(cut), &second);
+                messages.insert(messages.end(), more.begin(), more.end());
+            }
+            const bool refused =
+                first == MessageBuffer::Status::Overflow || second == MessageBuffer::Status::Overflow;
+            EXPECT_EQ(refused, length > 16) << "cut " << cut;
+            if (length == 16) {
+                EXPECT_EQ(messages, (std::vector<std::string>{"a", std::string(16, 'm'), "b"}))
+                    << "cut " << cut;
+            }
+        }
+    }
 }
