@@ -19,7 +19,26 @@ cxx="${CXX_FUZZ:-clang++}"
 flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -fno-omit-frame-pointer -I"$root" -I"$root/fuzz")
 common_sources=("$root"/common/*.cpp)
-targets=(fuzz_divide_combine fuzz_framing fuzz_messages fuzz_version)
+targets=(fuzz_divide_combine fuzz_framing fuzz_messages fuzz_version fuzz_arrival)
+# Targets that drive the server core need Qt and its meta-object compiler.
+qt_targets=(fuzz_arrival)
+moc="${MOC:-/usr/lib/qt6/libexec/moc}"
+qt_headers=(server/core/ServerCore.h server/core/LogModel.h server/core/QtServerTransport.h net/ServerTransport.h)
+qt_sources=("$root"/server/core/*.cpp "$root"/net/SettingsStore.cpp "$root"/tests/support/FakeTransport.cpp)
+
+# Builds a Qt target: moc output into build-fuzz/moc/, then one compiler call.
+build_qt_target() { # target binary
+    mkdir -p "$out/moc"
+    local mocs=()
+    for h in "${qt_headers[@]}"; do
+        local m="$out/moc/moc_$(basename "$h" .h).cpp"
+        "$moc" -I"$root" "$root/$h" -o "$m" || return 1
+        mocs+=("$m")
+    done
+    # shellcheck disable=SC2046
+    "$cxx" "${flags[@]}" -fPIC $(pkg-config --cflags Qt6Core Qt6Network) "$root/fuzz/$1.cpp" \
+        "${common_sources[@]}" "${qt_sources[@]}" "${mocs[@]}" $(pkg-config --libs Qt6Core Qt6Network) -o "$2"
+}
 
 # A few well-formed inputs to start from (the fuzzer finds the rest).
 seed() { # target name bytes...
@@ -35,16 +54,26 @@ seed fuzz_messages user '\0\377\377USRN 12 #naam#1'
 seed fuzz_messages file '\0\377\377FILE3#a\\#b.txt#127.0.0.1#40001'
 seed fuzz_version client 'xxxxxxxxxxxx0.2 build #0013'
 seed fuzz_version old 'xxxxxxxxxxxx0.1 build #0016'
+seed fuzz_arrival login '\0\0\0\0\0\0\0\0\3\0\3\1\1\2hallo\0'
 
 failed=0
 for t in "${targets[@]}"; do
     bin="$out/$t"
     # Rebuild only when a source is newer than the binary.
     stale=0
-    for src in "$root/fuzz/$t.cpp" "$root"/fuzz/*.h "$root"/common/*.cpp "$root"/common/*.h; do
+    is_qt=0
+    for q in "${qt_targets[@]}"; do [ "$q" = "$t" ] && is_qt=1; done
+    deps=("$root/fuzz/$t.cpp" "$root"/fuzz/*.h "$root"/common/*.cpp "$root"/common/*.h)
+    [ "$is_qt" -eq 1 ] && deps+=("$root"/server/core/* "$root"/net/* "$root"/tests/support/FakeTransport.*)
+    for src in "${deps[@]}"; do
         [ "$src" -nt "$bin" ] && stale=1
     done
-    if [ "$stale" -eq 1 ] && ! "$cxx" "${flags[@]}" "$root/fuzz/$t.cpp" "${common_sources[@]}" -o "$bin" 2>"$out/$t.build.log"; then
+    if [ "$is_qt" -eq 1 ]; then
+        build() { build_qt_target "$t" "$bin"; }
+    else
+        build() { "$cxx" "${flags[@]}" "$root/fuzz/$t.cpp" "${common_sources[@]}" -o "$bin"; }
+    fi
+    if [ "$stale" -eq 1 ] && ! build 2>"$out/$t.build.log"; then
         echo "$t: BUILD FAILED (see $out/$t.build.log)"
         failed=1
         continue
