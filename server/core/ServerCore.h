@@ -250,6 +250,8 @@ private:
     std::unordered_map<std::string, int> pendingPerAddress_;
     std::vector<std::pair<int, std::uint32_t>> floodPaused_;
     bool budgetPaused_ = false;
+    std::size_t pausedLowest_ = 0;      // the smallest backlog seen while reading waits
+    std::int64_t pausedProgressMs_ = 0; // when it last shrank
     bool outOfDescriptors_ = false;
 
     std::string serverNaam_, motd_, password_;

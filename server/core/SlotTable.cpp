@@ -211,10 +211,10 @@ void ServerCore::SetReadingAll(bool on) {
     }
 }
 
-// Over the budget, readers that took nothing for a while go first, the largest
-// first; if everyone is still reading, nobody is dropped: the server stops
-// reading until the backlog has halved, so senders wait in TCP. Readers that
-// stop while it waits go in their turn.
+// Over the budget the server first stops reading, so senders wait in TCP and
+// no honest reader is dropped, until the backlog has halved. Only when it stops
+// shrinking for a while do readers that took nothing go, the largest first:
+// while it shrinks, a reader that lags is a busy peer, not a gone one.
 void ServerCore::EnforceSendBudget() {
     const std::int64_t now = Now();
     // Slots over their own cap go regardless of the budget.
@@ -235,13 +235,21 @@ void ServerCore::EnforceSendBudget() {
     }
     const std::size_t budget = limits_.sendBudgetBytes;
     std::size_t total = transport_->totalUnsentBytes();
-    // While reading waits, it waits for the backlog to halve: readers that
-    // stopped would hold it up for ever.
-    const std::size_t target = budgetPaused_ ? budget / 2 : budget;
-    if (budget > 0 && total > target && !stalled.empty()) {
+    if (budget > 0 && total > budget && !budgetPaused_) {
+        budgetPaused_ = true;
+        pausedLowest_ = total;
+        pausedProgressMs_ = now;
+        SetReadingAll(false);
+        AddLog(std::string_view("STATUS [0] Te veel onverzonden gegevens, de server leest even niet"));
+    }
+    if (budgetPaused_ && total < pausedLowest_) {
+        pausedLowest_ = total;
+        pausedProgressMs_ = now;
+    }
+    if (budgetPaused_ && now - pausedProgressMs_ >= kStalledMs && !stalled.empty()) {
         std::sort(stalled.begin(), stalled.end(), std::greater<>());
         for (const auto& [unsent, slot] : stalled) {
-            if (total <= target)
+            if (total <= budget / 2)
                 break;
             MarkOverfull(slot);
             total -= std::min(total, unsent);
@@ -249,16 +257,10 @@ void ServerCore::EnforceSendBudget() {
     }
     if (!overfullQueue_.empty())
         DropOverfullSlots(); // not inside a walk here: they can go at once
-    if (budget == 0 || total <= budget / 2) {
-        if (budgetPaused_) {
-            budgetPaused_ = false;
-            SetReadingAll(true);
-            AddLog(std::string_view("STATUS [0] Achterstand ingelopen, de server leest weer"));
-        }
-    } else if (total > budget && !budgetPaused_) {
-        budgetPaused_ = true;
-        SetReadingAll(false);
-        AddLog(std::string_view("STATUS [0] Te veel onverzonden gegevens, de server leest even niet"));
+    if (budgetPaused_ && (budget == 0 || total <= budget / 2)) {
+        budgetPaused_ = false;
+        SetReadingAll(true);
+        AddLog(std::string_view("STATUS [0] Achterstand ingelopen, de server leest weer"));
     }
 }
 

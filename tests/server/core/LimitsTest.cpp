@@ -23,22 +23,27 @@ protected:
     void Chat(int slot, std::size_t size) { Say(slot, std::string(size, 'x')); }
 };
 
-TEST_F(Limits, OverTheBudgetReadersThatStoppedGoLargestFirst) {
+TEST_F(Limits, ReadersThatStoppedGoLargestFirstOnceTheBacklogStopsShrinking) {
     const int talker = LoggedIn("talker");
     const int reader = LoggedIn("reader");
     const int stuckSmall = LoggedIn("klein");
     const int stuckLarge = LoggedIn("groot");
-    fake->Stall(stuckSmall, true);
-    fake->Stall(stuckLarge, true);
-    fake->Stall(reader, true);
+    for (int s : {reader, stuckSmall, stuckLarge})
+        fake->Stall(s, true);
     Chat(talker, 30'000);           // everyone holds 30 KB: under the budget
     fake->Take(stuckSmall, 20'000); // the small one took some, then stopped too
-    Advance(server::ServerCore::kStalledMs - 1);
-    fake->Take(reader, 1); // the reader is slow, not stopped
-    Advance(1);
+    Advance(server::ServerCore::kStalledMs);
     Chat(talker, 25'000); // 55 + 35 + 55 KB: over the budget
+    EXPECT_TRUE(core.ReadingPausedForBudget());
+    EXPECT_EQ(fake->EndingOf(stuckLarge), Ending::Open) << "first the server waits";
 
-    // 145 KB held, over 100 KB: dropping the largest stopped one suffices.
+    // The reader catches up: the backlog shrinks, nobody goes.
+    fake->Take(reader, 55'000);
+    core.Tick();
+    Advance(server::ServerCore::kStalledMs - 1);
+    EXPECT_EQ(fake->EndingOf(stuckLarge), Ending::Open);
+    // Five seconds without shrinking: the largest silent one goes, and that halves it.
+    Advance(1);
     EXPECT_EQ(fake->EndingOf(stuckLarge), Ending::Aborted);
     EXPECT_EQ(fake->EndingOf(stuckSmall), Ending::Open);
     EXPECT_EQ(fake->EndingOf(reader), Ending::Open);
@@ -85,8 +90,12 @@ TEST_F(Limits, WhileReadingWaitsReadersThatStopGoUntilTheBacklogHalved) {
     Chat(talker, 40'000);
     ASSERT_TRUE(core.ReadingPausedForBudget());
     fake->Take(talker, 40'000); // 80 KB left: under the budget, over half of it
+    Advance(server::ServerCore::kStalledMs - 1000);
+    fake->Take(a, 1); // a is slow: the backlog still shrinks
+    Advance(1000);
+    EXPECT_EQ(fake->EndingOf(b), Ending::Open);
     Advance(server::ServerCore::kStalledMs);
-    // a and b took nothing for five seconds: one going is enough (40 KB).
+    // Nothing shrank for five seconds: one of them going is enough (40 KB).
     EXPECT_EQ(int(fake->EndingOf(a) == Ending::Aborted) + int(fake->EndingOf(b) == Ending::Aborted), 1);
     EXPECT_FALSE(core.ReadingPausedForBudget());
     EXPECT_EQ(fake->EndingOf(talker), Ending::Open);
