@@ -66,8 +66,10 @@ struct QtServerTransport::Connection {
     bool inArrival = false;
     bool arrivedMeanwhile = false;
     bool closePending = false;
-    std::size_t unsent = 0;
+    std::size_t unsent = 0; // in pending and in Qt's buffer
     std::int64_t lastProgress = 0;
+    std::string pending; // sent during this pass
+    bool dirty = false;  // on the list to flush at the end of the pass
 };
 
 QtServerTransport::QtServerTransport(QObject* parent) : net::ServerTransport(parent) {}
@@ -262,24 +264,81 @@ void QtServerTransport::OnBytesWritten(int slot, QTcpSocket* socket, qint64 byte
     c->lastProgress = NowMs();
 }
 
+// Everything sent to a connection in one pass of the event loop waits here and
+// leaves in one system call when the pass ends; what the system does not take
+// then goes to Qt's own buffer, which sends it as soon as the connection can
+// take more. Bytes sent straight from here keep Qt's buffer, and its memory,
+// out of the way for connections that keep up.
 void QtServerTransport::send(int slot, const char* data, std::size_t size) {
     Connection* c = Find(slot, nullptr);
     if (!c || size == 0 || c->socket->state() != QAbstractSocket::ConnectedState)
         return;
     if (c->unsent == 0)
         c->lastProgress = NowMs();
-    const qint64 written = c->socket->write(data, static_cast<qint64>(size));
-    if (written > 0) {
-        c->unsent += static_cast<std::size_t>(written);
-        totalUnsent_ += static_cast<std::size_t>(written);
+    c->unsent += size;
+    totalUnsent_ += size;
+    if (c->pending.empty() && c->socket->bytesToWrite() > 0) {
+        c->socket->write(data, static_cast<qint64>(size)); // behind what already waits
+        return;
     }
+    c->pending.append(data, size);
+    if (!c->dirty) {
+        c->dirty = true;
+        dirty_.emplace_back(slot, c->socket);
+        if (!flushPosted_) {
+            flushPosted_ = true;
+            QMetaObject::invokeMethod(this, &QtServerTransport::FlushDirty, Qt::QueuedConnection);
+        }
+    }
+}
+
+void QtServerTransport::FlushDirty() {
+    flushPosted_ = false;
+    std::vector<std::pair<int, QTcpSocket*>> dirty;
+    dirty.swap(dirty_);
+    for (const auto& [slot, socket] : dirty)
+        if (Connection* c = Find(slot, socket))
+            Flush(*c);
+}
+
+void QtServerTransport::Flush(Connection& c) {
+    c.dirty = false;
+    if (c.pending.empty())
+        return;
+    std::size_t taken = 0;
+    if (c.socket->bytesToWrite() == 0) {
+        ssize_t sent;
+        do {
+            sent = ::send(int(c.socket->socketDescriptor()), c.pending.data(), c.pending.size(),
+                          MSG_NOSIGNAL | MSG_DONTWAIT);
+        } while (sent < 0 && errno == EINTR);
+        if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            taken = c.pending.size(); // reset or broken: lost; the read side reports the close
+        else
+            taken = sent > 0 ? std::size_t(sent) : 0;
+    }
+    if (taken > 0) {
+        const std::size_t counted = std::min(taken, c.unsent);
+        c.unsent -= counted;
+        totalUnsent_ -= counted;
+        c.lastProgress = NowMs();
+    }
+    if (taken < c.pending.size())
+        c.socket->write(c.pending.data() + taken, qint64(c.pending.size() - taken));
+    if (c.pending.capacity() > 4096)
+        std::string().swap(c.pending); // an idle connection keeps no big buffer
+    else
+        c.pending.clear();
 }
 
 std::size_t QtServerTransport::readInto(int slot, std::string& out) {
     Connection* c = Find(slot, nullptr);
-    if (!c)
+    const qint64 available = c ? c->socket->bytesAvailable() : 0;
+    if (available <= 0)
         return 0;
-    const QByteArray data = c->socket->readAll();
+    // Asking for exactly what is buffered lets Qt hand over its read block
+    // rather than keep one per connection.
+    const QByteArray data = c->socket->read(available);
     out.append(data.constData(), static_cast<std::size_t>(data.size()));
     return static_cast<std::size_t>(data.size());
 }
@@ -306,8 +365,10 @@ QTcpSocket* QtServerTransport::Detach(int slot) {
 }
 
 void QtServerTransport::close(int slot) {
-    if (!Find(slot, nullptr))
+    Connection* c = Find(slot, nullptr);
+    if (!c)
         return;
+    Flush(*c); // what was sent still leaves
     QTcpSocket* socket = Detach(slot);
     // Lives on by itself until what was sent has left.
     socket->setParent(QCoreApplication::instance());

@@ -7,7 +7,10 @@
 
 #include <QSet>
 #include <memory>
+#include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 class QSocketNotifier;
 class QTcpSocket;
@@ -45,6 +48,8 @@ public:
 private:
     struct Connection;
     void AcceptWaiting();
+    void FlushDirty();
+    void Flush(Connection& c);
     void OnRequest(qintptr descriptor);
     void OnReadyRead(int slot, QTcpSocket* socket);
     void OnDisconnected(int slot, QTcpSocket* socket);
@@ -59,6 +64,8 @@ private:
     QSet<qintptr> requests_; // descriptors offered right now
     std::unordered_map<int, std::unique_ptr<Connection>> connections_;
     std::size_t totalUnsent_ = 0;
+    std::vector<std::pair<int, QTcpSocket*>> dirty_; // connections with bytes to flush
+    bool flushPosted_ = false;
 };
 
 } // namespace server
