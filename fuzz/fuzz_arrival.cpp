@@ -56,15 +56,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     core.setChatLog(in.ConsumeBool());
     core.StartServer(QStringLiteral("12345"));
 
-    std::vector<int> slots;
+    std::vector<int> seen;
     for (int step = 0; step < 64 && in.remaining_bytes() > 0; ++step) {
         const int pick =
-            slots.empty() ? -1 : slots[in.ConsumeIntegralInRange<std::size_t>(0, slots.size() - 1)];
+            seen.empty() ? -1 : seen[in.ConsumeIntegralInRange<std::size_t>(0, seen.size() - 1)];
         switch (in.ConsumeIntegralInRange(0, 7)) {
         case 0: {
             const int slot = fake->Request(QStringLiteral("127.0.0.%1").arg(in.ConsumeIntegralInRange(1, 2)));
             if (slot > 0)
-                slots.push_back(slot);
+                seen.push_back(slot);
             break;
         }
         case 1:
@@ -100,11 +100,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const std::int16_t s : core.LoggedIn())
             FUZZ_REQUIRE(core.IsLoggedIn(s));
         int listed = 0;
-        for (int s : slots)
+        for (int s : seen)
             listed += core.IsLoggedIn(s) ? 1 : 0;
         FUZZ_REQUIRE(std::size_t(listed) == core.LoggedIn().size());
     }
-    for (int s : slots)
+    for (int s : seen)
         for (const std::string& m : fake->Messages(s))
             FUZZ_REQUIRE(m.size() <= ZindleWire::kMaxPendingBytes + 16);
     core.StopServer();

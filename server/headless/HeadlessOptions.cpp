@@ -23,6 +23,16 @@ bool TakesValue(const QString& flag) {
                                        QStringLiteral("--log")};
     return valued.contains(flag);
 }
+// Reads value with parse into target, or says what the flag expects.
+template <typename T, typename Parse>
+void TakeValue(HeadlessOptions& o, const QString& flag, const QString& value, Parse parse,
+               std::optional<T>& target, const char* expects) {
+    T parsed{};
+    if (parse(value, &parsed))
+        target = parsed;
+    else
+        o.error = QStringLiteral("%1 verwacht %2, niet \"%3\"").arg(flag, QString::fromUtf8(expects), value);
+}
 } // namespace
 
 bool ValidPort(const QString& text) {
@@ -80,25 +90,11 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& args) {
         } else if (flag == u"--password-file") {
             o.passwordFile = value;
         } else if (flag == u"--login-timeout") {
-            int seconds = 0;
-            if (ParseLoginTimeout(*value, &seconds))
-                o.loginTimeout = seconds;
-            else
-                o.error =
-                    QStringLiteral("--login-timeout verwacht een aantal seconden, niet \"%1\"").arg(*value);
+            TakeValue(o, flag, *value, ParseLoginTimeout, o.loginTimeout, "een aantal seconden");
         } else if (flag == u"--max-pending-per-address") {
-            int count = 0;
-            if (ParseMaxPending(*value, &count))
-                o.maxPendingPerAddress = count;
-            else
-                o.error =
-                    QStringLiteral("--max-pending-per-address verwacht een aantal, niet \"%1\"").arg(*value);
+            TakeValue(o, flag, *value, ParseMaxPending, o.maxPendingPerAddress, "een aantal");
         } else if (flag == u"--send-budget") {
-            std::size_t bytes = 0;
-            if (ParseSendBudget(*value, &bytes))
-                o.sendBudget = bytes;
-            else
-                o.error = QStringLiteral("--send-budget verwacht een aantal MiB, niet \"%1\"").arg(*value);
+            TakeValue(o, flag, *value, ParseSendBudget, o.sendBudget, "een aantal MiB");
         } else if (flag == u"--flood-limit") {
             double rate = 0;
             int burst = 0;
@@ -109,11 +105,7 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& args) {
                 o.error = QStringLiteral("--flood-limit verwacht R of R/B, niet \"%1\"").arg(*value);
             }
         } else if (flag == u"--log") {
-            bool all = false;
-            if (ParseLogLevel(*value, &all))
-                o.logAll = all;
-            else
-                o.error = QStringLiteral("--log verwacht all of events, niet \"%1\"").arg(*value);
+            TakeValue(o, flag, *value, ParseLogLevel, o.logAll, "all of events");
         } else {
             o.error = QStringLiteral("Onbekende optie: %1 (zie --help)").arg(flag);
         }
