@@ -156,6 +156,18 @@ private:
 
     // False once the console asked to quit.
     bool Run(const QByteArray& line) {
+        // "info N" waits for the host name, looked up only now (a few seconds at most).
+        const QStringList words = QString::fromLocal8Bit(line).split(u' ', Qt::SkipEmptyParts);
+        bool isNumber = false;
+        const int slot = words.size() == 2 && words[0] == u"info" ? words[1].toInt(&isNumber) : -1;
+        if (isNumber && core_.IsInUse(slot) && core_.RemoteHost(slot).isEmpty()) {
+            core_.LookUpHost(slot, &context_, [this, line] { Execute(line); });
+            return true;
+        }
+        return Execute(line);
+    }
+
+    bool Execute(const QByteArray& line) {
         QString out, err;
         const auto result = commands_.Execute(QString::fromLocal8Bit(line), out, err);
         if (!out.isEmpty())

@@ -124,6 +124,10 @@ TEST(HeadlessLimitsTest, ThePasswordComesFromAFile) {
     EXPECT_TRUE(wrong.WaitForMessage(Cmd("ERROPASS")));
     ASSERT_TRUE(right.Connect(port));
     EXPECT_TRUE(right.Login("b", ZindleDivideCombine::Escape(ZindleEncrypt::Encrypt("uit bestand"))));
+    // "info" answers once the host name lookup, asked for only now, is done.
+    c.Command("info 1"); // the refused one left slot 1 free again
+    EXPECT_TRUE(
+        c.WaitOut("Nickname: b\nClient versie: 0.2 build #0013\nAway: Onwaar\nIP-Adres: 127.0.0.1\n", 6000));
 
     Console missing({"--headless", "--password-file", dir.filePath("weg")});
     EXPECT_TRUE(missing.Finished());
