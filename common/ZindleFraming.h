@@ -35,7 +35,10 @@ SplitResult SplitMessages(std::string_view buffer);
 std::string Frame(std::string_view text, bool specialPacket);
 void AppendFrame(std::string& out, std::string_view text, bool specialPacket);
 
-// Accumulates arrivals and hands out complete messages in order.
+// Accumulates arrivals and hands out complete messages in order. Linear: bytes
+// are appended in place, only new bytes are searched, messages are consumed from
+// the front. A message longer than the cap is refused however the network split
+// it.
 class MessageBuffer {
 public:
     enum class Status { Ok, Stopped, Overflow };
@@ -44,45 +47,64 @@ public:
 
     // Calls onMessage(std::string_view) for every complete message; when it
     // returns false the remaining bytes, complete or not, are dropped and Stopped
-    // is returned. Overflow: a message, complete or still unterminated, is longer
-    // than the cap; it and everything after it are dropped. The messages before
-    // it have been handed out.
+    // is returned. Overflow: a message (or the unterminated tail) is longer than
+    // the cap; everything kept is dropped.
     template <typename F> Status Feed(std::string_view data, F&& onMessage) {
-        std::string_view work = data;
-        if (!pending_.empty()) {
-            pending_.append(data);
-            work = pending_;
+        if (pending_.empty()) {
+            // Nothing kept: work straight from the caller's bytes, keep only the tail.
+            const Status status = Drain(data, 0, onMessage);
+            if (status == Status::Ok)
+                pending_.assign(data.substr(front_));
+            front_ = 0;
+            scanned_ = pending_.size();
+            return Finish(status);
         }
-        std::size_t pos = 0;
-        while (pos < work.size()) {
-            std::size_t nul = work.find(kTerminator, pos);
-            if (nul == std::string_view::npos)
-                break;
-            if (nul - pos > maxPending_) {
-                pending_.clear();
-                return Status::Overflow;
-            }
-            std::string_view message = work.substr(pos, nul - pos);
-            pos = nul + 1;
-            if (!onMessage(message)) {
-                pending_.clear();
-                return Status::Stopped;
-            }
-        }
-        std::string rest(work.substr(pos));
-        pending_.swap(rest);
-        if (pending_.size() > maxPending_) {
-            pending_.clear();
-            return Status::Overflow;
-        }
-        return Status::Ok;
+        pending_.append(data);
+        return Finish(Drain(pending_, scanned_, onMessage));
     }
 
-    std::size_t pendingSize() const { return pending_.size(); }
-    void clear() { pending_.clear(); }
+    std::size_t pendingSize() const { return pending_.size() - front_; }
+    // Not from inside onMessage: the bytes being handed out live here.
+    void clear() {
+        std::string().swap(pending_);
+        front_ = scanned_ = 0;
+    }
 
 private:
+    template <typename F> Status Drain(std::string_view work, std::size_t scanFrom, F& onMessage) {
+        for (;;) {
+            const std::size_t nul = work.find(kTerminator, scanFrom);
+            if (nul == std::string_view::npos)
+                break;
+            const std::string_view message = work.substr(front_, nul - front_);
+            front_ = scanFrom = nul + 1;
+            if (message.size() > maxPending_)
+                return Status::Overflow;
+            if (!onMessage(message))
+                return Status::Stopped;
+        }
+        scanned_ = work.size();
+        return work.size() - front_ > maxPending_ ? Status::Overflow : Status::Ok;
+    }
+
+    Status Finish(Status status) {
+        if (status != Status::Ok) {
+            clear();
+            return status;
+        }
+        if (front_ == pending_.size()) {
+            clear();
+        } else if (front_ > 0) {
+            pending_.erase(0, front_);
+            scanned_ -= front_;
+            front_ = 0;
+        }
+        return status;
+    }
+
     std::string pending_;
+    std::size_t front_ = 0;   // first byte not handed out yet
+    std::size_t scanned_ = 0; // bytes already searched for a terminator
     std::size_t maxPending_;
 };
 

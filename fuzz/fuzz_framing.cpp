@@ -108,6 +108,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         pos += piece;
     }
+    // The first overflow comes at the first message longer than the cap, however
+    // the stream was split.
+    std::size_t firstLong = 0;
+    while (firstLong < whole.messages.size() && whole.messages[firstLong].size() <= smallCap)
+        ++firstLong;
+    const bool tooLong = firstLong < whole.messages.size() || whole.rest.size() > smallCap;
+    FUZZ_REQUIRE(overflowed == tooLong);
+    if (overflowed)
+        FUZZ_REQUIRE(beforeOverflow.size() == firstLong);
     for (std::size_t i = 0; i < beforeOverflow.size(); ++i)
         FUZZ_REQUIRE(beforeOverflow[i] == whole.messages[i]);
 

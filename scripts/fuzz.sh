@@ -47,6 +47,7 @@ seed fuzz_version client 'xxxxxxxxxxxx0.2 build #0013'
 seed fuzz_version old 'xxxxxxxxxxxx0.1 build #0016'
 seed fuzz_control_words words 'NEXTCHUNKSTOPACPTBYE'
 seed fuzz_chunk_stream cancel '\0\0\0\0\0\0\0\1\0FILETRANSFERSTOP'
+seed fuzz_arrival login '\0\0\0\0\0\0\0\0\3\0\3\1\1\2hallo\0'
 
 failed=0
 for t in "${targets[@]}"; do

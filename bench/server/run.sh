@@ -8,6 +8,9 @@
 #                           50 clients paced at 500,000 and at 20,000 deliveries/s,
 #                           5,000 clients logging in (time and server memory)
 #   headless, chat log on:  50 clients at full speed
+#   headless, default flood limit on: 50 clients at full speed (what the limit costs)
+#   500 logged-in clients that never read beside 10 that do (bench/server/nonreaders.py):
+#                           the server's memory against its send budget
 #   window server with the log window open and chat logging on (zindle_server_gui_bench
 #   drives the real windows offscreen): 50 clients at full speed
 #
@@ -62,13 +65,22 @@ free_port() {
     python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
-# start_server headless|gui on|off PORT
+# The load clients send as fast as they can and connect many at once from one
+# address: the flood limit and the limit on waiting connections would measure
+# themselves. The "flood limit on" case below keeps the default.
+UNLIMITED=(--flood-limit 0 --max-pending-per-address 0)
+
+# start_server headless|gui|limited on|off PORT
 start_server() {
     local kind="$1" chatlog="$2" port="$3"
     if [[ "$kind" == gui ]]; then
         "$GUI" --port "$port" --chat-log "$chatlog" --seconds 600 >>"$SERVER_LOG" 2>&1 &
+    elif [[ "$kind" == limited ]]; then
+        "$SERVER" --headless --port "$port" --chat-log "$chatlog" --name bench --password "" \
+            --max-pending-per-address 0 >>"$SERVER_LOG" 2>&1 &
     else
-        "$SERVER" --headless --port "$port" --chat-log "$chatlog" --name bench >>"$SERVER_LOG" 2>&1 &
+        "$SERVER" --headless --port "$port" --chat-log "$chatlog" --name bench --password "" "${UNLIMITED[@]}" \
+            >>"$SERVER_LOG" 2>&1 &
     fi
     SERVER_PID=$!
 }
@@ -109,6 +121,8 @@ for i in $(seq 1 "$REPEATS"); do
     run_case "50 clients, paced 20k/s" headless off --clients 50 --rate 20000 --seconds "$RUN_SECONDS" \
         --window 100000
 done
+echo "-- default flood limit (50 lines/s per user, burst 200) on"
+run_case "50 clients, max rate, flood limit on" limited off --clients 50 --seconds "$RUN_SECONDS" --window "$WINDOW"
 echo "-- chat log on"
 run_case "50 clients, max rate, chat log on" headless on --clients 50 --seconds "$RUN_SECONDS" --window "$WINDOW"
 if [[ -x "$GUI" ]]; then
@@ -122,6 +136,9 @@ for i in $(seq 1 "$REPEATS_5000"); do
     echo "-- 5,000 clients, round $i"
     run_case "5000 clients login" headless off --clients 5000 --login-timeout 120 --connect-concurrency 200
 done
+echo "-- 500 clients that never read, 10 that do, one sender of 6 MB (send budget 256 MiB)"
+python3 "$ROOT/bench/server/nonreaders.py" "$SERVER" --silent 500 --readers 10 --mb 6 --timeout 90 |
+    sed 's/^RESULT /  /'
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<" $2"; }

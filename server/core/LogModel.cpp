@@ -2,6 +2,7 @@
 #include "server/core/LogModel.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <cstdio>
 
 namespace server {
@@ -9,7 +10,32 @@ namespace server {
 namespace {
 // Once this much dead text sits in front of the live text, it is dropped in one move.
 constexpr std::size_t kCompactAt = 64 * 1024;
+
+// Control bytes (C0 but TAB, DEL, and C1 in Latin-1) would break lines, forge
+// log lines or reach a terminal as escape sequences.
+bool IsControl(unsigned char c) {
+    return (c < 0x20 && c != '\t') || (c >= 0x7F && c <= 0x9F);
+}
 } // namespace
+
+std::string_view EscapeControlBytes(std::string_view text, std::string& scratch) {
+    const auto first = std::find_if(text.begin(), text.end(),
+                                    [](char c) { return IsControl(static_cast<unsigned char>(c)); });
+    if (first == text.end())
+        return text;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    scratch.assign(text.begin(), first);
+    for (auto it = first; it != text.end(); ++it) {
+        const auto c = static_cast<unsigned char>(*it);
+        if (IsControl(c)) {
+            const char escape[4] = {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+            scratch.append(escape, 4);
+        } else {
+            scratch += *it;
+        }
+    }
+    return scratch;
+}
 
 LogModel::LogModel(QObject* parent) : QObject(parent) {
     buffer_.reserve(kMaxChars + kCompactAt + 512);
@@ -34,7 +60,8 @@ void LogModel::AddLog(const QString& text) {
     AddLog(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
-void LogModel::AddLog(std::string_view text) {
+void LogModel::AddLog(std::string_view raw) {
+    const std::string_view text = EscapeControlBytes(raw, escaped_);
     const std::size_t lineStart = buffer_.size();
     buffer_.append(TimePrefix());
     buffer_.append(text);

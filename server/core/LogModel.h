@@ -14,6 +14,10 @@
 
 namespace server {
 
+// The text with every control byte (C0 but TAB, DEL, 0x80-0x9F) written as a
+// visible "\xHH"; the text itself when it holds none, else a view of scratch.
+std::string_view EscapeControlBytes(std::string_view text, std::string& scratch);
+
 class LogModel : public QObject {
     Q_OBJECT
 public:
@@ -21,8 +25,8 @@ public:
 
     explicit LogModel(QObject* parent = nullptr);
 
-    // Appends one line: time prefix, the text, CR LF; then cuts whole lines from
-    // the top while the text is longer than kMaxChars.
+    // Appends one line: time prefix, the text (control bytes escaped), CR LF; then
+    // cuts whole lines from the top while the text is longer than kMaxChars.
     void AddLog(std::string_view text);
     void AddLog(const QString& text);
 
@@ -68,6 +72,7 @@ private:
     std::time_t cachedSecond_ = -1;
     std::time_t fixedTime_ = 0;
     std::string prefix_;
+    std::string escaped_;
     LineSink sink_;
 };
 

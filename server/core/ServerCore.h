@@ -1,29 +1,46 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The chat server without any window: the listening socket, the slot table
-// `Users` with one socket per slot in `Winsock1`, the ordered list `LoggedIn`,
-// the message dispatcher with its login checks and relays, moderation (kick,
-// ban, ban list), the room name and message of the day, and the log.
+// The chat server without any window: the slot table `Users` over a connection
+// table (net::ServerTransport), the ordered list `LoggedIn`, the message
+// dispatcher with its login checks and relays, moderation (kick, ban, ban list),
+// the room name and message of the day, and the log.
 //
 //   client -> server: CACK nick#pw#version | ACKD | AWAY | PRIV to#text | FILE to#name#port | chat line
 //   server -> client: SACK | ERRO reason | SINF | MOTD | USRL/USRN/USRC | USRD | PRIV | FILE | FERR
 //
+// Only a logged-in slot takes part: "ACKD" counts only after an accepted "CACK",
+// and everything but "CACK" and "ACKD" from a slot that is not logged in is
+// ignored. The server bounds what connections may cost: a login deadline, a limit
+// on connections waiting per address, a budget for unsent bytes and a line rate
+// per user (see ServerLimits).
+//
 // The main window and the console both drive one ServerCore; they read its
 // state and call its operations, and show what its signals announce.
-// Everything runs on the thread that owns the object.
+// Everything runs on the thread that owns the object. The code is split by job:
+// ServerCore.cpp (log, start and stop, housekeeping), SlotTable.cpp (connections,
+// send path, release, budget), Dispatcher.cpp (logins and relays),
+// Moderation.cpp (kick, ban, ban list, info), RoomSettings.cpp (name, message of
+// the day, password).
 #include "server/core/LogModel.h"
+#include "server/core/ServerLimits.h"
+#include "server/core/SlotRecord.h"
 #include "server/core/UserSlot.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace net {
-class Winsock;
+class ServerTransport;
 }
 
 namespace server {
@@ -34,9 +51,19 @@ public:
     static constexpr int kSlotCount = 32767; // records 0..32766; 0 is the listener
     static constexpr int kMaxSlot = 32766;
     // A slot whose unsent bytes grow past this is dropped as if its peer closed.
-    static constexpr std::int64_t kMaxUnsentBytes = 4 * 1024 * 1024;
+    static constexpr std::size_t kMaxUnsentBytes = 4 * 1024 * 1024;
+    // The same for a slot that has not logged in.
+    static constexpr std::size_t kMaxUnsentBeforeLogin = 64 * 1024;
+    // A holder of unsent bytes that took none for this long counts as not reading.
+    static constexpr std::int64_t kStalledMs = 5000;
+    // How often deadlines, paused readers and the budget are looked at.
+    static constexpr int kHousekeepingMs = 100;
 
+    // Over real sockets.
     explicit ServerCore(QObject* parent = nullptr);
+    // Over the given connection table; it becomes a child of the core unless it
+    // has a parent already.
+    explicit ServerCore(net::ServerTransport* transport, QObject* parent = nullptr);
     ~ServerCore() override;
 
     // ---- log
@@ -46,6 +73,13 @@ public:
     LogModel& Log() { return log_; }
     // "STATUS [0] Serverprogramma opgestart!", written once by whoever starts the program.
     void LogProgramStarted();
+    // False: the per-message " IN <-" and "UIT ->" lines are left out.
+    void setLogMessages(bool on) { logMessages_ = on; }
+    bool LogMessages() const { return logMessages_; }
+
+    // ---- limits (take effect at once; connections already paused keep their pause)
+    void setLimits(const ServerLimits& limits) { limits_ = limits; }
+    const ServerLimits& Limits() const { return limits_; }
 
     // ---- settings in effect (the window's public state)
     QString ServerNaam() const;
@@ -79,16 +113,23 @@ public:
     void SaveMOTD(const QString& naam, const QString& motd);
 
     // ---- users
-    // "slot#nickname" per logged-in user, in order of login.
+    // (slot, nickname) per logged-in user, in order of login.
+    std::vector<std::pair<int, QString>> UserList() const;
+    // "slot#nickname" per logged-in user, in order of login (the console shows these).
     QStringList UserListEntries() const;
     const std::vector<std::int16_t>& LoggedIn() const { return LoggedIn_; }
-    const UserSlot& User(int slot) const { return Users[static_cast<std::size_t>(slot)]; }
+    const UserSlot& User(int slot) const { return Users[static_cast<std::size_t>(slot)].user; }
     bool IsInUse(int slot) const;
+    bool IsLoggedIn(int slot) const;
     int AutoCount() const { return AutoCount_; }
     int ConnectionCount() const { return inUseCount_; }
     QString RemoteIP(int slot) const; // empty when the slot holds no connection
     quint16 RemotePort(int slot) const;
+    // The host name found by LookUpHost(); empty until then or when there is none.
     QString RemoteHost(int slot) const;
+    // Looks the slot's address up in the name service (only "Info" needs it) and
+    // calls done on context once the answer is in, or after a few seconds.
+    void LookUpHost(int slot, QObject* context, std::function<void()> done);
     // The "Info" text: ID, Nickname, Client versie, Away, IP-Adres, Port (and Host),
     // lines joined by CR LF. Empty when the slot holds no connection.
     QString UserInfoText(int slot) const;
@@ -96,7 +137,7 @@ public:
     // ---- moderation. False (and nothing done) when the slot holds no connection.
     bool Kick(int slot);
     bool Ban(int slot);
-    // The same, taking a user-list entry "slot#nickname" as the window shows it.
+    // The same, taking a user-list entry "slot#nickname" as the console shows it.
     bool KickEntry(const QString& entry);
     bool BanEntry(const QString& entry);
     static int SlotOfEntry(const QString& entry); // -1 when it holds no slot number
@@ -108,6 +149,13 @@ public:
     void ClearBans();                        // "Lijst legen"
     void AddBan(const QString& ip);
 
+    // ---- housekeeping: login deadlines, flood pauses, the send budget. Runs on a
+    // timer while listening; tests call it after moving the clock.
+    void Tick();
+    // Monotonic milliseconds; tests put a clock of their own in.
+    void setClock(std::function<std::int64_t()> clock) { clock_ = std::move(clock); }
+    bool ReadingPausedForBudget() const { return budgetPaused_; }
+
 signals:
     void userListChanged();
     void banListChanged();
@@ -116,19 +164,39 @@ signals:
     void chatLogChanged(bool on);
 
 private:
-    // Socket events, by slot.
+    void Wire();
+    std::int64_t Now() const;
+
+    // ---- connection events (SlotTable.cpp, Dispatcher.cpp)
     void Winsock1_ConnectionRequest(qintptr requestID);
     void Winsock1_DataArrival(int Index);
     void Winsock1_Close(int Index);
+    void OnOutOfDescriptors();
 
+    // ---- send path (SlotTable.cpp)
     // Frames and sends one message; command messages are logged as "UIT -> [".
     void SendToSlot(int slot, std::string_view text, bool SpecialPacket);
     void SendFrame(int slot, const char* data, std::size_t size);
     // While a batch is open, messages to its slot are collected and leave in one
-    // write when it ends (a login answer of thousands of "USRL" lines).
+    // send when it ends (a login answer of thousands of "USRL" lines).
     void BeginBatch(int slot);
     void EndBatch();
+    void MarkOverfull(int slot);
+    void DropOverfullSlots();
+    void EnforceSendBudget();
+    void SetReadingAll(bool on);
 
+    // ---- slot table (SlotTable.cpp)
+    int TakeFreeSlot();
+    // Ends the slot's connection (gracefully, or at once when abort is set) and
+    // runs the close handling, unless the connection of that generation is gone.
+    void CloseAndRelease(int slot, std::uint32_t generation, bool abort = false);
+    void Release(int slot);
+    void ReleaseAll();
+    void ForgetPending(int slot);
+    void ExpireLogins();
+
+    // ---- dispatcher (Dispatcher.cpp)
     bool HandleMessage(int slot, std::string_view message); // false: stop this arrival
     bool HandleCack(int slot, std::string_view payload);
     void HandleAckd(int slot);
@@ -136,33 +204,55 @@ private:
     void HandlePriv(int slot, std::string_view payload);
     void HandleFile(int slot, std::string_view payload);
     void RelayChat(std::string_view line);
-
     void Refuse(int slot, std::string_view reason);
-    // Closes the slot's socket and runs the close handling, unless the
-    // connection of that generation is already gone.
-    void CloseAndRelease(int slot, std::uint32_t generation);
+    bool TakeFloodToken(SlotRecord& record);
+    void ResumeFloodPaused();
+
+    // ---- moderation (Moderation.cpp)
     void SendNotices(int target, const std::string& nickname, bool ban);
-    void DropOverfullSlots();
-    void ReleaseAll();
-    int TakeFreeSlot();
+    bool IsBanned(const std::string& ip) const;
+
     void LogSlotLine(std::string_view head, int slot, std::string_view mid, std::string_view tail = {});
 
-    LogModel log_;
-    net::Winsock* listener_ = nullptr; // Winsock1(0)
+    // Calls f(slot) for everyone logged in when the walk starts. Sending may end a
+    // connection on the way; the walk goes on over the list as it was.
+    template <typename F> void ForEachLoggedIn(F&& f) {
+        if (walkDepth_ == walks_.size())
+            walks_.emplace_back();
+        std::vector<std::int16_t>& snapshot = walks_[walkDepth_++];
+        snapshot.assign(LoggedIn_.begin(), LoggedIn_.end());
+        for (const std::int16_t s : snapshot)
+            f(int(s));
+        --walkDepth_;
+    }
 
-    std::vector<UserSlot> Users;
-    std::vector<net::Winsock*> Winsock1;    // index = slot; nullptr while free
-    std::vector<std::string> remoteIp_;     // cached at accept
-    std::vector<std::uint32_t> generation_; // bumped at every release
-    std::vector<std::uint8_t> inArrival_;   // data arrival running for this slot
-    std::vector<std::uint8_t> overfull_;    // unsent bytes over the cap; dropped soon
-    std::vector<std::string> pendingTail_;  // unterminated tail kept between arrivals
+    LogModel log_;
+    net::ServerTransport* transport_ = nullptr; // Winsock1: the listener and every connection
+    QTimer housekeeping_;
+    std::function<std::int64_t()> clock_;
+    ServerLimits limits_;
+
+    std::vector<SlotRecord> Users; // index = slot
     std::vector<std::int16_t> LoggedIn_;
+    std::deque<std::vector<std::int16_t>> walks_; // ForEachLoggedIn's snapshots, by depth
+    std::size_t walkDepth_ = 0;
     std::vector<int> overfullQueue_;
     bool dropScheduled_ = false;
     int AutoCount_ = 1;
     int inUseCount_ = 0;
     bool listening_ = false;
+    bool logMessages_ = true;
+
+    // Connections waiting to log in: (slot, generation) in order of accept, and
+    // how many wait per address.
+    std::vector<std::pair<int, std::uint32_t>> pendingLogins_;
+    std::size_t pendingFront_ = 0;
+    std::unordered_map<std::string, int> pendingPerAddress_;
+    std::vector<std::pair<int, std::uint32_t>> floodPaused_;
+    bool budgetPaused_ = false;
+    std::size_t pausedLowest_ = 0;      // the smallest backlog seen while reading waits
+    std::int64_t pausedProgressMs_ = 0; // when it last shrank
+    bool outOfDescriptors_ = false;
 
     std::string serverNaam_, motd_, password_;
     QString roomPassword_;
@@ -172,6 +262,7 @@ private:
 
     std::string scratch_;    // reused for log lines and frames on the relay path
     std::string relayFrame_; // the chat line being relayed, framed
+    std::string readBuffer_; // the arrival being worked on
     int batchSlot_ = -1;
     std::string batch_;
 };

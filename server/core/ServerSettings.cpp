@@ -55,6 +55,11 @@ ServerSettings ReadServerSettings() {
     s.ChatLogStored = !chatLog.isEmpty();
     s.ChatLog = s.ChatLogStored ? ChatLogFromText(chatLog) : true;
     s.chkDubbelIP = CheckFromText(Get(QStringLiteral("chkDubbelIP")));
+    s.LoginTimeout = Get(QStringLiteral("LoginTimeout"));
+    s.MaxPendingPerAddress = Get(QStringLiteral("MaxPendingPerAddress"));
+    s.SendBudget = Get(QStringLiteral("SendBudget"));
+    s.FloodLimit = Get(QStringLiteral("FloodLimit"));
+    s.Log = Get(QStringLiteral("Log"));
     return s;
 }
 

@@ -18,6 +18,9 @@ struct ServerSettings {
     bool ChatLog = true;
     bool chkDubbelIP = false;
     bool ChatLogStored = false; // the store held a non-empty "ChatLog"
+    // The limits as text (see LimitsText.h); empty: the default.
+    QString LoginTimeout, MaxPendingPerAddress, SendBudget, FloodLimit;
+    QString Log; // "all" or "events"
 };
 
 ServerSettings ReadServerSettings();

@@ -1,22 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "server/headless/ConsoleOutput.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <unistd.h>
 
 namespace server {
 
-namespace {
-// Waits until fd takes bytes again, at most a moment (stdout set non-blocking by someone else).
-void WaitWritable(int fd) {
-    pollfd p{fd, POLLOUT, 0};
-    ::poll(&p, 1, 100);
+bool ConsoleOutput::Room(std::size_t bytes) {
+    if (broken_)
+        return false;
+    if (Pending() + bytes > max_) {
+        ++dropped_;
+        return false;
+    }
+    return true;
 }
-} // namespace
 
 void ConsoleOutput::AppendLatin1Line(std::string_view line) {
-    if (broken_)
+    // Each byte from 0x80 on takes two in UTF-8.
+    const auto wide = std::count_if(line.begin(), line.end(), [](char c) { return (c & 0x80) != 0; });
+    if (!Room(line.size() + std::size_t(wide) + 1))
         return;
     std::size_t run = 0; // start of the pending run of plain ASCII
     for (std::size_t i = 0; i < line.size(); ++i) {
@@ -30,43 +35,71 @@ void ConsoleOutput::AppendLatin1Line(std::string_view line) {
     }
     buffer_.append(line.substr(run));
     buffer_ += '\n';
-    if (buffer_.size() >= kFlushAt)
+    if (Pending() >= kFlushAt)
         Flush();
 }
 
 void ConsoleOutput::AppendUtf8(std::string_view text) {
-    if (!broken_)
+    if (Room(text.size()))
         buffer_.append(text);
 }
 
 void ConsoleOutput::Flush() {
-    std::size_t done = 0;
-    while (done < buffer_.size() && !broken_) {
-        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
+    while (sent_ < buffer_.size() && !broken_) {
+        const ssize_t n = ::write(fd_, buffer_.data() + sent_, buffer_.size() - sent_);
+        if (n > 0)
+            sent_ += static_cast<std::size_t>(n);
+        else if (n < 0 && errno == EINTR)
             continue;
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            WaitWritable(fd_);
-        } else {
+        else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break; // the rest waits for the reader
+        else
             broken_ = true; // nobody reads any more
-        }
     }
-    buffer_.clear();
+    if (sent_ == buffer_.size() || broken_) {
+        buffer_.clear();
+        sent_ = 0;
+    } else if (sent_ >= kFlushAt) {
+        buffer_.erase(0, sent_);
+        sent_ = 0;
+    }
+}
+
+std::size_t ConsoleOutput::TakeDroppedOnceCaughtUp() {
+    if (dropped_ == 0 || Pending() > 0 || broken_)
+        return 0;
+    const std::size_t n = dropped_;
+    dropped_ = 0;
+    return n;
 }
 
 void WriteNow(int fd, std::string_view text) {
     std::size_t done = 0;
-    while (done < text.size()) {
+    for (int waits = 0; done < text.size() && waits < 50;) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n > 0)
+        if (n > 0) {
             done += static_cast<std::size_t>(n);
-        else if (n < 0 && errno == EINTR)
-            continue;
-        else
+        } else if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd p{fd, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+            ++waits; // a reader that takes nothing for seconds gets no more
+        } else {
             return;
+        }
     }
+}
+
+QString EscapeForTerminal(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\t' && u != u'\n') || (u >= 0x7F && u <= 0x9F))
+            out += QStringLiteral("\\x") + QString::number(u, 16).toUpper().rightJustified(2, u'0');
+        else
+            out += c;
+    }
+    return out;
 }
 
 } // namespace server

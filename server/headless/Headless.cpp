@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "server/headless/Headless.h"
 
+#include "server/core/DescriptorLimit.h"
+#include "server/core/LimitsText.h"
 #include "server/core/ServerCore.h"
 #include "server/core/ServerSettings.h"
 #include "server/headless/ConsoleCommands.h"
@@ -42,13 +44,39 @@ public:
     ConsoleServer(server::ServerCore& core, const QString& portText)
         : core_(core), commands_(core, portText) {
         core_.Log().setLineSink([this](std::string_view line) { out_.AppendLatin1Line(line); });
+        // Standard output never makes the room wait: what its reader does not take
+        // now waits in ConsoleOutput's bounded buffer.
+        stdoutFlags_ = ::fcntl(1, F_GETFL);
+        if (stdoutFlags_ != -1 && !(stdoutFlags_ & O_NONBLOCK)) {
+            ::fcntl(1, F_SETFL, stdoutFlags_ | O_NONBLOCK);
+            stdoutWritable_ = std::make_unique<QSocketNotifier>(1, QSocketNotifier::Write);
+            stdoutWritable_->setEnabled(false);
+            QObject::connect(stdoutWritable_.get(), &QSocketNotifier::activated, &context_,
+                             [this] { Flush(); });
+        }
         if (auto* dispatcher = QAbstractEventDispatcher::instance())
             QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &context_,
-                             [this] { out_.Flush(); });
+                             [this] { Flush(); });
     }
     ~ConsoleServer() {
         core_.Log().setLineSink({});
         out_.Flush();
+        stdoutWritable_.reset();
+        if (stdoutFlags_ != -1)
+            ::fcntl(1, F_SETFL, stdoutFlags_);
+    }
+
+    // Writes what the reader takes; watches for room when something is left.
+    void Flush() {
+        out_.Flush();
+        if (const std::size_t dropped = out_.TakeDroppedOnceCaughtUp()) {
+            core_.AddLog(
+                QStringLiteral("STATUS [0] %1 logregel(s) overgeslagen: de uitvoer werd niet op tijd gelezen")
+                    .arg(dropped));
+            out_.Flush();
+        }
+        if (stdoutWritable_)
+            stdoutWritable_->setEnabled(out_.Pending() > 0);
     }
 
     ConsoleOutput& Out() { return out_; }
@@ -97,31 +125,53 @@ private:
         if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
             // End of input: the server keeps running; only signals or "quit" end it.
             stdin_->setEnabled(false);
-            if (!pending_.isEmpty())
+            if (!pending_.isEmpty() && !discarding_)
                 Run(std::exchange(pending_, QByteArray()));
             return;
         }
         if (n < 0)
             return;
+        const qsizetype scanFrom = pending_.size();
         pending_.append(chunk, n);
-        for (qsizetype nl = pending_.indexOf('\n'); nl >= 0; nl = pending_.indexOf('\n')) {
-            const QByteArray line = pending_.left(nl);
-            pending_.remove(0, nl + 1);
+        qsizetype start = 0;
+        for (qsizetype nl = pending_.indexOf('\n', scanFrom); nl >= 0; nl = pending_.indexOf('\n', start)) {
+            const QByteArray line = pending_.mid(start, nl - start);
+            start = nl + 1;
+            if (discarding_) {
+                discarding_ = false; // the end of the overlong line: the next one counts again
+                continue;
+            }
             if (!Run(line))
                 return;
         }
-        if (pending_.size() > 64 * 1024) {
-            WriteError(QStringLiteral("Regel te lang, genegeerd\n"));
+        pending_.remove(0, start);
+        if (pending_.size() > kMaxLine) {
+            // Too long: thrown away whole, up to its newline, so no tail runs as a command.
+            if (!discarding_)
+                WriteError(QStringLiteral("Regel te lang, genegeerd\n"));
+            discarding_ = true;
             pending_.clear();
         }
     }
 
     // False once the console asked to quit.
     bool Run(const QByteArray& line) {
+        // "info N" waits for the host name, looked up only now (a few seconds at most).
+        const QStringList words = QString::fromLocal8Bit(line).split(u' ', Qt::SkipEmptyParts);
+        bool isNumber = false;
+        const int slot = words.size() == 2 && words[0] == u"info" ? words[1].toInt(&isNumber) : -1;
+        if (isNumber && core_.IsInUse(slot) && core_.RemoteHost(slot).isEmpty()) {
+            core_.LookUpHost(slot, &context_, [this, line] { Execute(line); });
+            return true;
+        }
+        return Execute(line);
+    }
+
+    bool Execute(const QByteArray& line) {
         QString out, err;
         const auto result = commands_.Execute(QString::fromLocal8Bit(line), out, err);
         if (!out.isEmpty())
-            out_.AppendUtf8(out.toUtf8().toStdString());
+            out_.AppendUtf8(server::EscapeForTerminal(out).toUtf8().toStdString());
         if (!err.isEmpty()) {
             out_.Flush(); // keep the order of what was said
             WriteError(err);
@@ -144,8 +194,11 @@ private:
     server::ConsoleCommands commands_;
     ConsoleOutput out_;
     QObject context_; // connections die with the console
-    std::unique_ptr<QSocketNotifier> stdin_, signals_;
+    std::unique_ptr<QSocketNotifier> stdin_, signals_, stdoutWritable_;
+    int stdoutFlags_ = -1;
     QByteArray pending_;
+    bool discarding_ = false;
+    static constexpr qsizetype kMaxLine = 64 * 1024;
     struct sigaction oldInt_ {
     }, oldTerm_{};
 };
@@ -184,10 +237,30 @@ int RunHeadless(int argc, char** argv, const std::function<void()>& onListening)
         return 2;
     }
 
+    QString password = options.password.value_or(stored.PasswordEnabled ? stored.Password : QString());
+    if (options.passwordFile) {
+        QString reason;
+        if (!server::ReadPasswordFile(*options.passwordFile, &password, &reason)) {
+            WriteError(reason + u'\n');
+            return 2;
+        }
+    }
+    server::ServerLimits limits = server::LimitsFromSettings(stored);
+    limits.loginTimeoutSeconds = options.loginTimeout.value_or(limits.loginTimeoutSeconds);
+    limits.maxPendingPerAddress = options.maxPendingPerAddress.value_or(limits.maxPendingPerAddress);
+    limits.sendBudgetBytes = options.sendBudget.value_or(limits.sendBudgetBytes);
+    limits.floodRate = options.floodRate.value_or(limits.floodRate);
+    limits.floodBurst = options.floodBurst.value_or(limits.floodBurst);
+    bool logAll = false; // a console or a service log wants events, not every message
+    server::ParseLogLevel(stored.Log, &logAll);
+    server::RaiseDescriptorLimit();
+
     server::ServerCore core;
+    core.setLimits(limits);
+    core.setLogMessages(options.logAll.value_or(logAll));
     core.setServerNaam(options.name.value_or(stored.ServerNaam));
     core.setMOTD(options.motd.value_or(stored.MOTD));
-    core.setRoomPassword(options.password.value_or(stored.PasswordEnabled ? stored.Password : QString()));
+    core.setRoomPassword(password);
     core.setChatLog(options.chatLog.value_or(stored.ChatLog));
     core.setDubbelIP(options.noDuplicateIp || stored.chkDubbelIP);
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The server without a window:
-//   ZindleChatServer --headless [--port N] [--password TEXT] [--name TEXT] [--motd TEXT]
-//                    [--no-duplicate-ip] [--chat-log on|off]
+//   ZindleChatServer --headless [--port N] [--password TEXT | --password-file PATH] [--name TEXT]
+//                    [--motd TEXT] [--no-duplicate-ip] [--chat-log on|off] [--log all|events]
+//                    [--login-timeout S] [--max-pending-per-address N] [--send-budget MIB]
+//                    [--flood-limit R[/B]]
 //   ZindleChatServer --help | --version
 // Needs no display: it runs on a QCoreApplication of its own (or the one that exists).
 #include <functional>

@@ -2,13 +2,36 @@
 #include "server/headless/HeadlessOptions.h"
 
 #include "common/ZindleVersion.h"
+#include "server/core/LimitsText.h"
+
+#include <QFile>
 
 namespace server {
 
 namespace {
 bool TakesValue(const QString& flag) {
-    return flag == u"--port" || flag == u"--password" || flag == u"--name" || flag == u"--motd" ||
-           flag == u"--chat-log";
+    static const QStringList valued = {QStringLiteral("--port"),
+                                       QStringLiteral("--password"),
+                                       QStringLiteral("--name"),
+                                       QStringLiteral("--motd"),
+                                       QStringLiteral("--chat-log"),
+                                       QStringLiteral("--password-file"),
+                                       QStringLiteral("--login-timeout"),
+                                       QStringLiteral("--max-pending-per-address"),
+                                       QStringLiteral("--send-budget"),
+                                       QStringLiteral("--flood-limit"),
+                                       QStringLiteral("--log")};
+    return valued.contains(flag);
+}
+// Reads value with parse into target, or says what the flag expects.
+template <typename T, typename Parse>
+void TakeValue(HeadlessOptions& o, const QString& flag, const QString& value, Parse parse,
+               std::optional<T>& target, const char* expects) {
+    T parsed{};
+    if (parse(value, &parsed))
+        target = parsed;
+    else
+        o.error = QStringLiteral("%1 verwacht %2, niet \"%3\"").arg(flag, QString::fromUtf8(expects), value);
 }
 } // namespace
 
@@ -64,11 +87,47 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& args) {
                 o.chatLog = false;
             else
                 o.error = QStringLiteral("--chat-log verwacht on of off, niet \"%1\"").arg(*value);
+        } else if (flag == u"--password-file") {
+            o.passwordFile = value;
+        } else if (flag == u"--login-timeout") {
+            TakeValue(o, flag, *value, ParseLoginTimeout, o.loginTimeout, "een aantal seconden");
+        } else if (flag == u"--max-pending-per-address") {
+            TakeValue(o, flag, *value, ParseMaxPending, o.maxPendingPerAddress, "een aantal");
+        } else if (flag == u"--send-budget") {
+            TakeValue(o, flag, *value, ParseSendBudget, o.sendBudget, "een aantal MiB");
+        } else if (flag == u"--flood-limit") {
+            double rate = 0;
+            int burst = 0;
+            if (ParseFloodLimit(*value, &rate, &burst)) {
+                o.floodRate = rate;
+                o.floodBurst = burst;
+            } else {
+                o.error = QStringLiteral("--flood-limit verwacht R of R/B, niet \"%1\"").arg(*value);
+            }
+        } else if (flag == u"--log") {
+            TakeValue(o, flag, *value, ParseLogLevel, o.logAll, "all of events");
         } else {
             o.error = QStringLiteral("Onbekende optie: %1 (zie --help)").arg(flag);
         }
     }
     return o;
+}
+
+bool ReadPasswordFile(const QString& path, QString* password, QString* error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error =
+            QStringLiteral("Kan het wachtwoordbestand \"%1\" niet lezen: %2").arg(path, file.errorString());
+        return false;
+    }
+    QByteArray line = file.read(64 * 1024);
+    const qsizetype end = line.indexOf('\n');
+    if (end >= 0)
+        line.truncate(end);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    *password = QString::fromLocal8Bit(line);
+    return true;
 }
 
 QString ExpandLineBreaks(const QString& text) {
@@ -114,6 +173,24 @@ QString HeadlessHelpText() {
         "  --motd TEKST         bericht van de dag; \\n staat voor een nieuwe regel, \\\\ voor \\\n"
         "  --no-duplicate-ip    dubbele IP's niet toestaan\n"
         "  --chat-log on|off    chatregels en privéberichten wel of niet loggen\n"
+        "  --password-file PAD  wachtwoord van de kamer uit de eerste regel van PAD\n"
+        "                       (beter dan --password, dat in de proceslijst staat)\n"
+        "  --log all|events     all: elk bericht dat binnenkomt of uitgaat (\" IN <-\",\n"
+        "                       \"UIT ->\"), zoals het venster; events (standaard): alleen\n"
+        "                       gebeurtenissen en chatregels\n"
+        "\n"
+        "Grenzen (0 zet een grens uit):\n"
+        "  --login-timeout S    wie niet binnen S seconden inlogt, wordt verbroken (30)\n"
+        "  --max-pending-per-address N\n"
+        "                       verbindingen per adres die op hun login wachten (64)\n"
+        "  --send-budget MIB    onverzonden gegevens van de hele server samen (256);\n"
+        "                       daarboven wacht de server met lezen en vallen clients\n"
+        "                       die niet meer lezen\n"
+        "  --flood-limit R[/B]  regels per seconde per gebruiker, met uitschieters tot\n"
+        "                       B (50/200); daarboven wacht de server met lezen\n"
+        "Dezelfde grenzen gelden ook als instelling (LoginTimeout, MaxPendingPerAddress,\n"
+        "SendBudget, FloodLimit, Log); de opties gaan voor.\n"
+        "\n"
         "  --help               deze tekst\n"
         "  --version            versie van het programma\n"
         "\n"
@@ -131,7 +208,9 @@ QString HeadlessHelpText() {
         "  quit                 stoppen en afsluiten\n"
         "  help                 deze commando's\n"
         "\n"
-        "Einde van de invoer stopt de server niet; SIGINT en SIGTERM stoppen hem netjes.\n");
+        "Einde van de invoer stopt de server niet; SIGINT en SIGTERM stoppen hem netjes.\n"
+        "Wordt de uitvoer niet gelezen, dan gaat de server door en slaat hij logregels\n"
+        "over; hoeveel, meldt hij zodra de uitvoer weer gelezen wordt.\n");
 }
 
 } // namespace server

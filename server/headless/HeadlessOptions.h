@@ -14,11 +14,21 @@ struct HeadlessOptions {
     std::optional<QString> port, password, name, motd;
     bool noDuplicateIp = false;
     std::optional<bool> chatLog;
-    QString error; // non-empty: the command line is wrong
+    std::optional<QString> passwordFile;
+    std::optional<int> loginTimeout, maxPendingPerAddress;
+    std::optional<std::size_t> sendBudget; // bytes
+    std::optional<double> floodRate;
+    std::optional<int> floodBurst;
+    std::optional<bool> logAll; // --log all (true) or events (false)
+    QString error;              // non-empty: the command line is wrong
 };
 
 // args without the program name. "--flag value" and "--flag=value" both work.
 HeadlessOptions ParseHeadlessOptions(const QStringList& args);
+
+// The room password from a file: its first line, without the line end. False,
+// with a readable reason, when the file cannot be read.
+bool ReadPasswordFile(const QString& path, QString* password, QString* error);
 
 // A port text is a whole number 1..65535.
 bool ValidPort(const QString& text);

@@ -6,6 +6,7 @@
 #include "common/ZindleVersion.h"
 #include "net/SettingsStore.h"
 #include "net/Winsock.h"
+#include "server/core/LimitsText.h"
 #include "server/core/ServerCore.h"
 #include "server/core/ServerSettings.h"
 #include "server/ui/SysTray.h"
@@ -236,6 +237,10 @@ void frmMain::Form_Load() {
     chkDubbelIP->setChecked(settings.chkDubbelIP);
     core.setDubbelIP(settings.chkDubbelIP);
     core.setChatLog(settings.ChatLog);
+    core.setLimits(LimitsFromSettings(settings));
+    bool logAll = true; // the window shows every message unless told otherwise
+    ParseLogLevel(settings.Log, &logAll);
+    core.setLogMessages(logAll);
     Log = std::make_unique<frmLog>(core.Log());
     Log->setChatLogChecked(core.ChatLog());
 
@@ -346,8 +351,9 @@ bool frmMain::Form_QueryUnload() {
 }
 
 void frmMain::SaveSettings() {
-    auto save = [](const char* key, const QString& value) {
-        net::SaveSetting(kSettingsApplication, kSettingsSection, key, value);
+    bool saved = true;
+    auto save = [&saved](const char* key, const QString& value) {
+        saved = net::SaveSetting(kSettingsApplication, kSettingsSection, key, value) && saved;
     };
     save("ServerNaam", txtServerNaam->text());
     save("Port", txtPort->text());
@@ -355,6 +361,11 @@ void frmMain::SaveSettings() {
     save("MOTD", MotdBoxText());
     save("ChatLog", core.ChatLog() ? "-1" : "0");
     save("chkDubbelIP", chkDubbelIP->isChecked() ? "1" : "0");
+    if (!saved)
+        MsgBox(this, QMessageBox::Warning, "ZindleChat",
+               QStringLiteral("De instellingen konden niet worden opgeslagen in %1.")
+                   .arg(net::SettingsFilePath(kSettingsApplication)),
+               QMessageBox::Ok);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

@@ -151,7 +151,7 @@ private:
     void GoToTray();
     void SaveSettings();
     // The selected user list entry; empty when nothing is selected.
-    QString SelectedUserEntry() const;
+    int SelectedUserSlot() const; // -1 when no user is selected
 
     ServerCore& core;
     std::unique_ptr<frmLog> Log;

@@ -10,34 +10,37 @@
 
 namespace server {
 
-QString frmMain::SelectedUserEntry() const {
+int frmMain::SelectedUserSlot() const {
     const QListWidgetItem* item = lstGebruikers->currentItem();
-    return item && item->isSelected() ? item->text() : QString();
+    return item && item->isSelected() ? item->data(Qt::UserRole).toInt() : -1;
 }
 
 void frmMain::cmdKick_Click() {
-    const QString entry = SelectedUserEntry();
-    if (!entry.isEmpty())
-        core.KickEntry(entry);
+    const int slot = SelectedUserSlot();
+    if (slot > 0)
+        core.Kick(slot);
 }
 
 void frmMain::cmdBan_Click() {
-    const QString entry = SelectedUserEntry();
-    if (!entry.isEmpty())
-        core.BanEntry(entry);
+    const int slot = SelectedUserSlot();
+    if (slot > 0)
+        core.Ban(slot);
 }
 
 void frmMain::cmdInfo_Click() {
-    const int slot = ServerCore::SlotOfEntry(SelectedUserEntry());
+    const int slot = SelectedUserSlot();
     if (slot < 0)
         return;
-    const QString text = core.UserInfoText(slot);
-    if (!text.isEmpty())
-        MsgBox(this, QMessageBox::Information, "ZindleChat", text, QMessageBox::Ok);
+    // The host name is looked up only now; the box waits for it (a few seconds at most).
+    core.LookUpHost(slot, this, [this, slot] {
+        const QString text = core.UserInfoText(slot);
+        if (!text.isEmpty())
+            MsgBox(this, QMessageBox::Information, "ZindleChat", text, QMessageBox::Ok);
+    });
 }
 
 void frmMain::cmdCopyIP_Click() {
-    const int slot = ServerCore::SlotOfEntry(SelectedUserEntry());
+    const int slot = SelectedUserSlot();
     if (slot < 0)
         return;
     const QString ip = core.RemoteIP(slot);
@@ -68,14 +71,15 @@ void frmMain::cmdBanWis_Click() {
 }
 
 void frmMain::ShowUserList() {
-    const QString selected = SelectedUserEntry();
+    const int selected = SelectedUserSlot();
     lstGebruikers->clear();
-    lstGebruikers->addItems(core.UserListEntries());
-    // Keep the operator's choice across a rebuild caused by someone else.
-    if (!selected.isEmpty()) {
-        const auto found = lstGebruikers->findItems(selected, Qt::MatchExactly);
-        if (!found.isEmpty())
-            lstGebruikers->setCurrentItem(found.first());
+    // The item shows "slot#nickname"; the slot itself rides along for kick and ban.
+    for (const auto& [slot, nickname] : core.UserList()) {
+        auto* item = new QListWidgetItem(QString::number(slot) + u'#' + nickname, lstGebruikers);
+        item->setData(Qt::UserRole, slot);
+        // Keep the operator's choice across a rebuild caused by someone else.
+        if (slot == selected)
+            lstGebruikers->setCurrentItem(item);
     }
 }
 

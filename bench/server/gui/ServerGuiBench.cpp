@@ -62,6 +62,10 @@ int main(int argc, char** argv) {
         return QMessageBox::Yes;
     };
     window.show();
+    // The load clients send as fast as they can: no flood limit here.
+    server::ServerLimits limits = core.Limits();
+    limits.floodRate = 0;
+    core.setLimits(limits);
 
     window.txtPort->setText(port);
     window.cmdServerStart->click();

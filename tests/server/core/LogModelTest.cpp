@@ -37,6 +37,26 @@ TEST(LogModelTest, LineFormatAndSink) {
                                               "[09:05:00] CHAT - [1] caf\xe9"}));
 }
 
+TEST(LogModelTest, ControlBytesBecomeVisibleEscapesSoEveryLineStaysOneLine) {
+    LogModel log;
+    std::vector<std::string> sunk;
+    log.setLineSink([&](std::string_view line) { sunk.emplace_back(line); });
+    log.setFixedTime(At(12, 0, 0));
+    const std::string forged = "CHAT - [1] a\r\n[12:00:00] STATUS [0] nep\x1b]0;titel\x07\tb\x7f\x85\xe9";
+    log.AddLog(forged);
+    const std::string expected =
+        "[12:00:00] CHAT - [1] a\\x0D\\x0A[12:00:00] STATUS [0] nep\\x1B]0;titel\\x07\tb\\x7F\\x85\xe9";
+    EXPECT_EQ(log.Bytes(), expected + "\r\n");
+    EXPECT_EQ(sunk, std::vector<std::string>{expected});
+
+    // However many such lines, the text is cut by whole lines and keeps one CR LF each.
+    for (int i = 0; i < 2000; ++i)
+        log.AddLog(std::string(20, '\n'));
+    EXPECT_LE(log.size(), LogModel::kMaxChars);
+    const QString text = log.Text();
+    EXPECT_EQ(text.count(u'\n'), text.count(QStringLiteral("[12:00:00] ")));
+}
+
 // The cut: the first CR LF at or after position (length - 20000), counted from 1.
 TEST(LogModelTest, CutsWholeLinesExactly) {
     LogModel log;
@@ -63,12 +83,13 @@ TEST(LogModelTest, CutsWholeLinesExactly) {
     huge.AddLog(std::string_view("e"));
     EXPECT_EQ(huge.size(), 14u);
 
-    // Lines with line breaks of their own (a message of the day) are cut like text.
+    // Line breaks inside an entry (a message of the day) are shown escaped, so
+    // such an entry is one line and is cut whole.
     LogModel motd;
     motd.setFixedTime(At(12, 0, 0));
     motd.AddLog(std::string(19980, 'f') + "\r\nx");
-    motd.AddLog(std::string_view("g")); // cut at the CR LF inside the first entry
-    EXPECT_EQ(motd.Bytes(), "x\r\n[12:00:00] g\r\n");
+    motd.AddLog(std::string_view("g"));
+    EXPECT_EQ(motd.Bytes(), "[12:00:00] g\r\n");
 }
 
 TEST(LogModelTest, DeltasFollowTheText) {

@@ -19,15 +19,15 @@ TEST_F(RelayTest, ChatLineReachesEveryoneSenderIncluded) {
     EXPECT_TRUE(a.WaitForMessage(line));
     EXPECT_TRUE(b.WaitForMessage(line));
     EXPECT_TRUE(LogHas("CHAT - [1] anna> hallo \\#1\\r\\n\r\n"));
-    // A line from a connection that never logged in is relayed too, but not to it.
+    // A line from a connection that never logged in is logged but goes nowhere.
     stranger.Send("Wrong protocol");
-    EXPECT_TRUE(a.WaitForMessage("Wrong protocol"));
-    EXPECT_EQ(stranger.Count("Wrong protocol"), 0u);
+    EXPECT_TRUE(WaitFor([&] { return LogHas("CHAT - [3] Wrong protocol"); }));
     // Two messages in one arrival are handled in order.
     a.SendRaw("een\0twee\0"s);
     ASSERT_TRUE(b.WaitForMessage("twee"));
     const auto& m = b.Messages();
     EXPECT_EQ(m[m.size() - 2], "een");
+    EXPECT_EQ(a.Count("Wrong protocol") + b.Count("Wrong protocol") + stranger.Count("Wrong protocol"), 0u);
 }
 
 TEST_F(RelayTest, ChatLogSwitchCoversChatAndPrivOnly) {
@@ -54,21 +54,24 @@ TEST_F(RelayTest, ChatLogSwitchCoversChatAndPrivOnly) {
 TEST_F(RelayTest, PrivateMessages) {
     RawClient& a = LoggedInClient("anna");
     RawClient& b = LoggedInClient("bob");
-    RawClient& pending = NewClient(); // slot 3, not logged in: still reachable
+    RawClient& pending = NewClient(); // slot 3, not logged in: unreachable
+    RawClient& c = LoggedInClient("carl");
     a.Clear();
     // Two in one arrival: each relay carries only its own text.
-    a.SendRaw(Cmd("PRIV2#een\\#x") + '\0' + Cmd("PRIV3#twee") + '\0');
+    a.SendRaw(Cmd("PRIV2#een\\#x") + '\0' + Cmd("PRIV4#twee") + '\0');
     EXPECT_TRUE(b.WaitForMessage(Cmd("PRIV1#een\\#x")));
-    EXPECT_TRUE(pending.WaitForMessage(Cmd("PRIV1#twee")));
+    EXPECT_TRUE(c.WaitForMessage(Cmd("PRIV1#twee")));
     // To oneself: nothing at all. Then the undeliverable and malformed ones.
     a.SendCmd("PRIV1#mezelf");
-    for (const char* bad :
-         {"PRIV9#weg", "PRIV0#luisteraar", "PRIVx#geen nummer", "PRIV40000#te hoog", "PRIV2", "PRIV"})
+    for (const char* bad : {"PRIV9#weg", "PRIV0#luisteraar", "PRIVx#geen nummer", "PRIV40000#te hoog", "PRIV2",
+                            "PRIV", "PRIV3#niet ingelogd"})
         a.SendCmd(bad);
-    ASSERT_TRUE(WaitFor([&] { return a.Count("Private message niet aangekomen") == 6; }));
+    ASSERT_TRUE(WaitFor([&] { return a.Count("Private message niet aangekomen") == 7; }));
     Settle();
-    EXPECT_EQ(a.Count("Private message niet aangekomen"), 6u);
-    EXPECT_EQ(b.Messages().size(), b.Count(Cmd("PRIV1#een\\#x")) + 5u) << "bob got nothing more";
+    EXPECT_EQ(a.Count("Private message niet aangekomen"), 7u);
+    EXPECT_TRUE(pending.Messages().empty());
+    // His login lists and carl's arrival, nothing more.
+    EXPECT_EQ(b.Messages().size(), b.Count(Cmd("PRIV1#een\\#x")) + 6u) << "bob got nothing more";
 }
 
 TEST_F(RelayTest, AwayToggles) {
@@ -144,8 +147,11 @@ TEST_F(RelayTest, MalformedInputLeavesOthersChatting) {
 TEST_F(RelayTest, SecondAckdDoesNotListTwice) {
     RawClient& a = LoggedInClient("anna");
     RawClient& b = LoggedInClient("bob");
-    b.SendCmd("ACKD");
-    ASSERT_TRUE(WaitFor([&] { return b.Count(Cmd("USRL2#bob#0")) == 2; }));
+    b.SendCmd("ACKD"); // ignored: bob is logged in already
+    b.Send("bob> nog hier");
+    ASSERT_TRUE(a.WaitForMessage("bob> nog hier"));
+    EXPECT_EQ(b.Count(Cmd("USRL2#bob#0")), 1u);
+    EXPECT_EQ(a.Count(Cmd("USRN2#bob#0")), 1u);
     EXPECT_EQ(core.UserListEntries(), (QStringList{"1#anna", "2#bob"}));
     b.Abort();
     ASSERT_TRUE(a.WaitForMessage(Cmd("USRD2")));

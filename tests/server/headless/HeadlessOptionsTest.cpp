@@ -4,6 +4,7 @@
 #include "server/core/ServerCore.h"
 #include "server/headless/ConsoleCommands.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -32,10 +33,52 @@ TEST(HeadlessOptionsTest, MistakesAreReported) {
                                                            {"--port"},
                                                            {"--chat-log", "misschien"},
                                                            {"--onbekend"},
-                                                           {"--headless=ja"}})
+                                                           {"--headless=ja"},
+                                                           {"--login-timeout", "-1"},
+                                                           {"--login-timeout", "10s"},
+                                                           {"--max-pending-per-address", "veel"},
+                                                           {"--send-budget", "1.5"},
+                                                           {"--flood-limit", "50/0"},
+                                                           {"--flood-limit", "/5"},
+                                                           {"--flood-limit", "nan"},
+                                                           {"--log", "alles"},
+                                                           {"--password-file"}})
         EXPECT_FALSE(ParseHeadlessOptions(bad).error.isEmpty()) << bad.join(' ').toStdString();
     EXPECT_TRUE(server::ValidPort("65535"));
     EXPECT_FALSE(server::ValidPort("+80"));
+}
+
+TEST(HeadlessOptionsTest, LimitsLogLevelAndPasswordFile) {
+    const auto o = ParseHeadlessOptions({"--login-timeout", "0", "--max-pending-per-address=8",
+                                         "--send-budget", "16", "--flood-limit", "20/100", "--log", "all",
+                                         "--password-file", "/run/credentials/wachtwoord"});
+    ASSERT_TRUE(o.error.isEmpty()) << o.error.toStdString();
+    EXPECT_EQ(o.loginTimeout, 0);
+    EXPECT_EQ(o.maxPendingPerAddress, 8);
+    EXPECT_EQ(o.sendBudget, std::size_t(16) << 20);
+    EXPECT_EQ(o.floodRate, 20.0);
+    EXPECT_EQ(o.floodBurst, 100);
+    EXPECT_EQ(o.logAll, true);
+    EXPECT_EQ(o.passwordFile, QString("/run/credentials/wachtwoord"));
+    const auto rateOnly = ParseHeadlessOptions({"--flood-limit", "5", "--log", "events"});
+    EXPECT_EQ(rateOnly.floodBurst, 20); // four seconds' worth
+    EXPECT_EQ(rateOnly.logAll, false);
+    EXPECT_EQ(ParseHeadlessOptions({"--flood-limit", "0"}).floodRate, 0.0);
+    for (const char* name : {"--login-timeout S", "--max-pending-per-address N", "--send-budget MIB",
+                             "--flood-limit R[/B]", "--log all|events", "--password-file"})
+        EXPECT_TRUE(server::HeadlessHelpText().contains(name)) << name;
+
+    // The first line of the file, without its line end; a missing file is an error.
+    QTemporaryDir dir;
+    QFile file(dir.filePath("pw"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("geheim, echt\r\ntweede regel\n");
+    file.close();
+    QString password, error;
+    ASSERT_TRUE(server::ReadPasswordFile(file.fileName(), &password, &error));
+    EXPECT_EQ(password, "geheim, echt");
+    EXPECT_FALSE(server::ReadPasswordFile(dir.filePath("weg"), &password, &error));
+    EXPECT_TRUE(error.contains("weg"));
 }
 
 TEST(HeadlessOptionsTest, ConsoleCommandsWithoutConnections) {

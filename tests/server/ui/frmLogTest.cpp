@@ -83,6 +83,19 @@ TEST(frmLog, ShownWindowFollowsBurstsAndTheCutExactly) {
     ASSERT_TRUE(WaitFor([&] { return log.txtLog->toPlainText() == Shown(model); }));
 }
 
+// Line breaks and escape sequences inside logged text (a chat line, a message of
+// the day) arrive as visible escapes, so the window's lines stay the model's.
+TEST(frmLog, ControlBytesInLinesKeepTheWindowInStepWithTheModel) {
+    LogModel model;
+    frmLog log(model);
+    log.show();
+    for (int i = 0; i < 2000; ++i)
+        model.AddLog(std::string_view("CHAT - [1] a\r\nb\x1b[2Jc\n\n"));
+    ASSERT_TRUE(WaitFor([&] { return log.txtLog->toPlainText() == Shown(model); }));
+    EXPECT_EQ(log.txtLog->document()->blockCount(), model.Text().count(QStringLiteral("\r\n")) + 1);
+    EXPECT_LE(std::size_t(log.txtLog->toPlainText().size()), LogModel::kMaxChars);
+}
+
 TEST(frmLog, TextBoxFillsTheClientArea) {
     LogModel model;
     frmLog log(model);
