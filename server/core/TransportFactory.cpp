@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "server/core/TransportFactory.h"
 
-#include "server/core/QtServerTransport.h"
+#include "net/EpollTransport.h"
 
 namespace server {
 
 net::ServerTransport* MakeServerTransport(QObject* parent) {
-    return new QtServerTransport(parent);
+    return new net::EpollTransport(parent);
 }
 
 } // namespace server

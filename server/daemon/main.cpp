@@ -5,5 +5,6 @@
 #include "server/headless/Headless.h"
 
 int main(int argc, char** argv) {
-    return RunHeadless(argc, argv, [] { server::NotifyServiceReady(); });
+    return RunHeadless(
+        argc, argv, [] { server::NotifyServiceReady(); }, HeadlessProgram::Daemon);
 }

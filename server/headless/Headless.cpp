@@ -205,7 +205,7 @@ private:
 
 } // namespace
 
-int RunHeadless(int argc, char** argv, const std::function<void()>& onListening) {
+int RunHeadless(int argc, char** argv, const std::function<void()>& onListening, HeadlessProgram program) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
@@ -215,7 +215,7 @@ int RunHeadless(int argc, char** argv, const std::function<void()>& onListening)
         return 2;
     }
     if (options.help) {
-        WriteNow(1, server::HeadlessHelpText().toUtf8().toStdString());
+        WriteNow(1, server::HeadlessHelpText(program == HeadlessProgram::Daemon).toUtf8().toStdString());
         return 0;
     }
     if (options.version) {

@@ -11,4 +11,7 @@
 
 // onListening runs once, as soon as the server first listens: a service manager
 // waiting for readiness hears it then, not before.
-int RunHeadless(int argc, char** argv, const std::function<void()>& onListening = {});
+// Which program runs the console server: its --help names it.
+enum class HeadlessProgram { Server, Daemon };
+int RunHeadless(int argc, char** argv, const std::function<void()>& onListening = {},
+                HeadlessProgram program = HeadlessProgram::Server);

@@ -37,7 +37,8 @@ bool ValidPort(const QString& text);
 // "\\" for one backslash.
 QString ExpandLineBreaks(const QString& text);
 
-QString HeadlessHelpText();
+// The daemon's text names the daemon, which has no window to open.
+QString HeadlessHelpText(bool daemon = false);
 QString HeadlessVersionText();
 
 } // namespace server

@@ -123,4 +123,16 @@ TEST_F(DaemonTest, NoReadinessWhenThePortIsTaken) {
     EXPECT_TRUE(notify_.Read().isEmpty());
 }
 
+// The daemon's help names the daemon and offers no window.
+TEST(DaemonHelp, NamesTheDaemon) {
+    QProcess process;
+    process.start(QStringLiteral(ZINDLE_DAEMON), {QStringLiteral("--help")});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QByteArray text = process.readAllStandardOutput();
+    EXPECT_TRUE(text.startsWith("Gebruik: zindlechatd [opties]")) << text.toStdString();
+    EXPECT_FALSE(text.contains("--headless"));
+    EXPECT_TRUE(text.contains("--password-file PAD"));
+}
+
 } // namespace
