@@ -128,11 +128,15 @@ bool ServerCore::HandleMessage(int slot, std::string_view message) {
 
 void ServerCore::RelayChat(std::string_view line) {
     // Framed once; the same bytes go to every logged-in user, the sender included.
-    relayFrame_.assign(line);
-    relayFrame_ += wire::kTerminator;
-    ForEachLoggedIn([&](int s) { SendFrame(s, relayFrame_.data(), relayFrame_.size()); });
-    if (relayFrame_.capacity() > 64 * 1024)
-        std::string().swap(relayFrame_); // one long line does not pin its memory
+    // Taken out of the member while it is handed out: a relay run from inside a
+    // send frames its own line and must not overwrite this one.
+    std::string frame;
+    frame.swap(relayFrame_);
+    frame.assign(line);
+    frame += wire::kTerminator;
+    ForEachLoggedIn([&](int s) { SendFrame(s, frame.data(), frame.size()); });
+    if (frame.capacity() <= 64 * 1024)
+        relayFrame_.swap(frame); // one long line does not pin its memory
 }
 
 bool ServerCore::HandleCack(int slot, std::string_view payload) {
