@@ -4,6 +4,7 @@
 // moves by hand: every event is raised by the test and handled before the call
 // returns.
 #include "server/core/ServerCore.h"
+#include "tests/server/core/Occurrences.h"
 #include "tests/support/FakeTransport.h"
 
 #include <gtest/gtest.h>
@@ -48,6 +49,7 @@ protected:
         return n;
     }
     bool LogHas(std::string_view text) { return core.Log().Bytes().find(text) != std::string_view::npos; }
+    std::size_t LogCount(std::string_view text) { return Occurrences(core.Log().Bytes(), text); }
     void Advance(std::int64_t ms) {
         fake->now += ms;
         core.Tick();
