@@ -34,6 +34,7 @@ TEST_F(Relay, AChatLineReachesEveryLoggedInUserSenderIncluded) {
     // Two messages in one arrival are handled in order.
     fake->Arrive(anna, "een\0twee\0"s);
     EXPECT_EQ(Got(bob), (Messages{line, "een", "twee"}));
+    EXPECT_EQ(Got(anna), (Messages{line, "een", "twee"}));
     EXPECT_TRUE(Got(stranger).empty());
 }
 
