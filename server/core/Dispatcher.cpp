@@ -192,7 +192,10 @@ void ServerCore::HandleAckd(int slot) {
     SendToSlot(slot, msg::BuildSinf(serverNaam_, ZindleVersion::ServerVersionText()), true);
     SendToSlot(slot, msg::BuildMotd(motd_), true);
     const std::string usrn = msg::BuildUserEntry(msg::kUsrn, slot, r.user.Nickname, r.user.Away != 0);
+    const std::uint32_t generation = r.generation;
     ForEachLoggedIn([&](int s) {
+        if (Users[static_cast<std::size_t>(slot)].generation != generation)
+            return; // the newcomer went while the others heard of it
         const UserSlot& user = Users[static_cast<std::size_t>(s)].user;
         SendToSlot(slot, msg::BuildUserEntry(msg::kUsrl, s, user.Nickname, user.Away != 0), true);
         if (s != slot)
