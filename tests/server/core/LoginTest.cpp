@@ -181,6 +181,65 @@ TEST_F(Login, ARefusedPeerThatClosesDuringTheReasonIsReleasedOnce) {
     EXPECT_EQ(Got(anna).back(), "nog hier");
 }
 
+// Re-entry during a login: someone listed goes while hearing of the newcomer,
+// and a newcomer goes while the others hear of it.
+TEST_F(Login, PeersThatGoWhileALoginIsAnnounced) {
+    const int anna = LoggedIn("anna");
+    const int bob = LoggedIn("bob");
+    fake->Clear(bob);
+    const int carl = Connect();
+    Cack(carl, "carl");
+    fake->onSend = [&](int slot) {
+        if (slot == anna) {
+            fake->onSend = nullptr;
+            fake->PeerClose(anna);
+        }
+    };
+    SayCmd(carl, "ACKD");
+    // Carl's lists are one batch: anna's departure lands in it after her entry.
+    EXPECT_EQ(Got(carl),
+              (Messages{Command("SACK"), Command("SINF#0.2.0004"), Command("MOTD"), Command("USRL1#anna#0"),
+                        Command("USRD1"), Command("USRL2#bob#0"), Command("USRL3#carl#0")}));
+    EXPECT_EQ(Got(bob), (Messages{Command("USRD1"), Command("USRN3#carl#0")}));
+    EXPECT_EQ(core.UserListEntries(), (QStringList{"2#bob", "3#carl"}));
+
+    fake->Clear(bob);
+    const int dirk = Connect();
+    Cack(dirk, "dirk");
+    fake->onSend = [&](int slot) {
+        if (slot == bob) {
+            fake->onSend = nullptr;
+            fake->PeerClose(dirk);
+        }
+    };
+    SayCmd(dirk, "ACKD");
+    EXPECT_EQ(fake->EndingOf(dirk), Ending::PeerClosed);
+    EXPECT_EQ(Got(dirk), Messages{Command("SACK")}) << "gone before its lists left";
+    EXPECT_EQ(Got(bob), (Messages{Command("USRN4#dirk#0"), Command("USRD4")}));
+    EXPECT_EQ(CountOf(carl, Command("USRD4")), 1u);
+    EXPECT_EQ(core.UserListEntries(), (QStringList{"2#bob", "3#carl"}));
+    EXPECT_EQ(LogCount("STATUS [4] Verbinding gesloten"), 1u);
+
+    // The slot freed meanwhile is taken again at once: the new connection gets
+    // nothing of the lists meant for the one before.
+    const int eve = Connect();
+    Cack(eve, "eve");
+    int next = -1;
+    fake->onSend = [&](int slot) {
+        if (slot == bob) {
+            fake->onSend = nullptr;
+            fake->PeerClose(eve);
+            next = Connect();
+        }
+    };
+    SayCmd(eve, "ACKD");
+    ASSERT_EQ(next, eve);
+    EXPECT_TRUE(Got(next).empty());
+    EXPECT_FALSE(core.IsLoggedIn(next));
+    SayCmd(next, "AWAY");
+    EXPECT_TRUE(Got(next).empty());
+}
+
 TEST_F(Login, StartFailuresLeaveTheServerStopped) {
     core.StopServer();
     QString error;
