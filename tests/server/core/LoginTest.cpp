@@ -162,12 +162,7 @@ TEST_F(Login, ARefusedPeerThatClosesDuringTheReasonIsReleasedOnce) {
     for (int i = 0; i < 3; ++i) {
         const std::size_t closedBefore = LogCount("] Verbinding gesloten");
         const int slot = Connect();
-        fake->onSend = [&](int to) {
-            if (to == slot && fake->At(slot).sent.find("ERRONICK") != std::string::npos) {
-                fake->onSend = nullptr;
-                fake->PeerClose(slot);
-            }
-        };
+        WhenSentTo(slot, [&] { fake->PeerClose(slot); }); // the first bytes are the reason
         fake->Arrive(slot, Framed(Command("CACKanna##0.2 build \\#0013")) + Framed("slot> nooit gezien"));
         EXPECT_EQ(fake->EndingOf(slot), Ending::PeerClosed);
         EXPECT_EQ(Got(slot), Messages{Command("ERRONICK")});
@@ -189,12 +184,7 @@ TEST_F(Login, PeersThatGoWhileALoginIsAnnounced) {
     fake->Clear(bob);
     const int carl = Connect();
     Cack(carl, "carl");
-    fake->onSend = [&](int slot) {
-        if (slot == anna) {
-            fake->onSend = nullptr;
-            fake->PeerClose(anna);
-        }
-    };
+    WhenSentTo(anna, [&] { fake->PeerClose(anna); });
     SayCmd(carl, "ACKD");
     // Carl's lists are one batch: anna's departure lands in it after her entry.
     EXPECT_EQ(Got(carl),
@@ -206,12 +196,7 @@ TEST_F(Login, PeersThatGoWhileALoginIsAnnounced) {
     fake->Clear(bob);
     const int dirk = Connect();
     Cack(dirk, "dirk");
-    fake->onSend = [&](int slot) {
-        if (slot == bob) {
-            fake->onSend = nullptr;
-            fake->PeerClose(dirk);
-        }
-    };
+    WhenSentTo(bob, [&] { fake->PeerClose(dirk); });
     SayCmd(dirk, "ACKD");
     EXPECT_EQ(fake->EndingOf(dirk), Ending::PeerClosed);
     EXPECT_EQ(Got(dirk), Messages{Command("SACK")}) << "gone before its lists left";
@@ -225,13 +210,10 @@ TEST_F(Login, PeersThatGoWhileALoginIsAnnounced) {
     const int eve = Connect();
     Cack(eve, "eve");
     int next = -1;
-    fake->onSend = [&](int slot) {
-        if (slot == bob) {
-            fake->onSend = nullptr;
-            fake->PeerClose(eve);
-            next = Connect();
-        }
-    };
+    WhenSentTo(bob, [&] {
+        fake->PeerClose(eve);
+        next = Connect();
+    });
     SayCmd(eve, "ACKD");
     ASSERT_EQ(next, eve);
     EXPECT_TRUE(Got(next).empty());

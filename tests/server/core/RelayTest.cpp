@@ -182,14 +182,11 @@ TEST_F(Relay, PeersThatComeAndGoDuringARelay) {
     const int carl = LoggedIn("carl");
     ClearAll({anna, carl});
     int late = -1;
-    fake->onSend = [&](int slot) {
-        if (slot != anna)
-            return;
-        fake->onSend = nullptr;
+    WhenSentTo(anna, [&] {
         fake->PeerClose(bob);
         late = Connect();
         Say(carl, "carl> tussendoor");
-    };
+    });
     Say(anna, "anna> hoi");
     EXPECT_EQ(Got(anna), (Messages{"anna> hoi", Command("USRD2"), "carl> tussendoor"}));
     EXPECT_EQ(Got(carl), (Messages{Command("USRD2"), "carl> tussendoor", "anna> hoi"}));
