@@ -68,15 +68,20 @@ TEST_F(EndToEnd, APeerThatDropsIsAnnouncedOnce) {
     RawClient& a = LoggedInClient("anna");
     RawClient& b = NewClient();
     b.SendCmd("CACKanna##0.2 build \\#0013"); // refused: nickname taken
-    b.Abort();                                // and gone before the server closes it
+    b.Abort();                                // and gone, maybe before the server closes it
     NewClient().Abort();                      // never said a word
     ASSERT_TRUE(WaitFor([&] { return core.ConnectionCount() == 1; }));
-    ASSERT_TRUE(a.WaitForMessage(Cmd("USRD3")));
+    EXPECT_TRUE(WaitFor([&] { return a.Count(Cmd("USRD2")) + a.Count(Cmd("USRD3")) >= 2; }));
     Settle();
+    // Which slots they got depends on how soon the first was released; each
+    // connection is announced and released exactly once whichever it was.
+    std::size_t leaves = 0;
     for (int slot = 2; slot <= 3; ++slot) {
-        EXPECT_EQ(a.Count(Cmd("USRD" + std::to_string(slot))), 1u) << slot;
-        EXPECT_EQ(LogCount("STATUS [" + std::to_string(slot) + "] Verbinding gesloten"), 1u) << slot;
+        const std::size_t left = a.Count(Cmd("USRD" + std::to_string(slot)));
+        EXPECT_EQ(left, LogCount("STATUS [" + std::to_string(slot) + "] Verbinding gesloten")) << slot;
+        leaves += left;
     }
+    EXPECT_EQ(leaves, 2u);
 }
 
 TEST_F(EndToEnd, AStartOnAPortAlreadyTakenFails) {
