@@ -128,11 +128,15 @@ bool ServerCore::HandleMessage(int slot, std::string_view message) {
 
 void ServerCore::RelayChat(std::string_view line) {
     // Framed once; the same bytes go to every logged-in user, the sender included.
-    relayFrame_.assign(line);
-    relayFrame_ += wire::kTerminator;
-    ForEachLoggedIn([&](int s) { SendFrame(s, relayFrame_.data(), relayFrame_.size()); });
-    if (relayFrame_.capacity() > 64 * 1024)
-        std::string().swap(relayFrame_); // one long line does not pin its memory
+    // Taken out of the member while it is handed out: a relay run from inside a
+    // send frames its own line and must not overwrite this one.
+    std::string frame;
+    frame.swap(relayFrame_);
+    frame.assign(line);
+    frame += wire::kTerminator;
+    ForEachLoggedIn([&](int s) { SendFrame(s, frame.data(), frame.size()); });
+    if (frame.capacity() <= 64 * 1024)
+        relayFrame_.swap(frame); // one long line does not pin its memory
 }
 
 bool ServerCore::HandleCack(int slot, std::string_view payload) {
@@ -188,7 +192,10 @@ void ServerCore::HandleAckd(int slot) {
     SendToSlot(slot, msg::BuildSinf(serverNaam_, ZindleVersion::ServerVersionText()), true);
     SendToSlot(slot, msg::BuildMotd(motd_), true);
     const std::string usrn = msg::BuildUserEntry(msg::kUsrn, slot, r.user.Nickname, r.user.Away != 0);
+    const std::uint32_t generation = r.generation;
     ForEachLoggedIn([&](int s) {
+        if (Users[static_cast<std::size_t>(slot)].generation != generation)
+            return; // the newcomer went while the others heard of it
         const UserSlot& user = Users[static_cast<std::size_t>(s)].user;
         SendToSlot(slot, msg::BuildUserEntry(msg::kUsrl, s, user.Nickname, user.Away != 0), true);
         if (s != slot)

@@ -85,6 +85,12 @@ void ServerCore::Release(int Index) {
     SlotRecord& r = Users[static_cast<std::size_t>(Index)];
     ForgetPending(Index);
     r.Wipe();
+    if (Index == batchSlot_) {
+        // Its login lists are still being gathered: they are for nobody now, and
+        // the next connection in this slot must not get them.
+        batchSlot_ = -1;
+        batch_.clear();
+    }
     --inUseCount_;
 
     const auto it = std::find(LoggedIn_.begin(), LoggedIn_.end(), static_cast<std::int16_t>(Index));

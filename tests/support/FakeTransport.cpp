@@ -126,8 +126,11 @@ void FakeTransport::send(int slot, const char* data, std::size_t size) {
             c.progress = now;
         c.unsent += size;
     }
-    if (onSend)
-        onSend(slot);
+    if (onSend) {
+        // A copy: the hook may clear or replace itself while it runs.
+        const auto hook = onSend;
+        hook(slot);
+    }
 }
 
 std::size_t FakeTransport::readInto(int slot, std::string& out) {

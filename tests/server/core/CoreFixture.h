@@ -2,6 +2,7 @@
 #pragma once
 // A started ServerCore on a free loopback port, plus raw clients to talk to it.
 #include "server/core/ServerCore.h"
+#include "tests/server/core/Occurrences.h"
 #include "tests/server/core/RawClient.h"
 
 #include <QTcpServer>
@@ -68,13 +69,7 @@ protected:
 
     std::string LogText() const { return std::string(const_cast<server::ServerCore&>(core).Log().Bytes()); }
     bool LogHas(std::string_view text) const { return LogText().find(text) != std::string::npos; }
-    std::size_t LogCount(std::string_view text) const {
-        const std::string log = LogText();
-        std::size_t n = 0;
-        for (std::size_t pos = log.find(text); pos != std::string::npos; pos = log.find(text, pos + 1))
-            ++n;
-        return n;
-    }
+    std::size_t LogCount(std::string_view text) const { return Occurrences(LogText(), text); }
 
     server::ServerCore core;
     quint16 port = 0;

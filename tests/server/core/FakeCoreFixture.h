@@ -4,8 +4,10 @@
 // moves by hand: every event is raised by the test and handled before the call
 // returns.
 #include "server/core/ServerCore.h"
+#include "tests/server/core/Occurrences.h"
 #include "tests/support/FakeTransport.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -48,6 +50,16 @@ protected:
         return n;
     }
     bool LogHas(std::string_view text) { return core.Log().Bytes().find(text) != std::string_view::npos; }
+    std::size_t LogCount(std::string_view text) { return Occurrences(core.Log().Bytes(), text); }
+    // Runs then() once, the first time the core hands bytes to slot: scripted re-entry.
+    void WhenSentTo(int slot, std::function<void()> then) {
+        fake->onSend = [this, slot, then = std::move(then)](int to) {
+            if (to != slot)
+                return;
+            fake->onSend = nullptr; // the transport runs a copy of the hook
+            then();
+        };
+    }
     void Advance(std::int64_t ms) {
         fake->now += ms;
         core.Tick();

@@ -197,12 +197,7 @@ TEST_F(Limits, APeerThatGoesDuringARelayLeavesTheOthersServed) {
     fake->Clear(anna);
     fake->Clear(carl);
     // Bob's connection fails the moment his copy is handed over.
-    fake->onSend = [&](int slot) {
-        if (slot == bob) {
-            fake->onSend = nullptr;
-            fake->PeerClose(bob);
-        }
-    };
+    WhenSentTo(bob, [&] { fake->PeerClose(bob); });
     Say(anna, "anna> hoi");
     EXPECT_EQ(Got(carl), (std::vector<std::string>{Command("USRD2"), "anna> hoi"}));
     EXPECT_EQ(core.LoggedIn().size(), 2u);

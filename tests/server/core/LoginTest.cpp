@@ -1,63 +1,65 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The login handshake, each refusal and the order of the checks, slot numbering.
+// The login handshake, each refusal and the order of the checks, slot numbering:
+// the exact bytes every slot receives.
 #include "common/ZindleDivideCombine.h"
 #include "common/ZindleEncrypt.h"
-#include "tests/server/core/CoreFixture.h"
+#include "tests/server/core/FakeCoreFixture.h"
 
 using namespace testing_support;
+using Ending = FakeTransport::Ending;
+using Messages = std::vector<std::string>;
 
 namespace {
 
-class LoginTest : public CoreTest {};
+class Login : public FakeCoreTest {
+protected:
+    void Restart() {
+        core.StopServer();
+        ASSERT_TRUE(core.StartServer(QStringLiteral("12345")));
+    }
+    std::string ScrambledField(const QString& password) {
+        return ZindleDivideCombine::Escape(ZindleEncrypt::Encrypt(password.toStdString()));
+    }
+};
 
-TEST_F(LoginTest, HandshakeBytesInOrder) {
+TEST_F(Login, HandshakeBytesInOrder) {
     core.setServerNaam(QStringLiteral("Kamer"));
     core.setMOTD(QStringLiteral("Welkom\r\nveel plezier"));
-    RawClient& a = LoggedInClient("anna");
-    RawClient& b = NewClient();
-    b.SendCmd("CACKbob##0.2 build \\#0013");
-    ASSERT_TRUE(b.WaitForMessage(Cmd("SACK")));
-    EXPECT_FALSE(a.HasPrefix(Cmd("USRN"))) << "not logged in before ACKD";
-    b.SendCmd("ACKD");
-    ASSERT_TRUE(b.WaitForCount(5));
-    std::vector<Bytes> got;
-    for (auto& m : b.Messages())
-        got.push_back({m});
-    const std::vector<Bytes> want{{Cmd("SACK")},
-                                  {Cmd("SINFKamer#0.2.0004")},
-                                  {Cmd("MOTDWelkom\r\nveel plezier")},
-                                  {Cmd("USRL1#anna#0")},
-                                  {Cmd("USRL2#bob#0")}};
-    EXPECT_EQ(got, want);
-    ASSERT_TRUE(a.WaitForMessage(Cmd("USRN2#bob#0")));
+    const int anna = LoggedIn("anna");
+    fake->Clear(anna);
+    const int bob = Connect();
+    Cack(bob, "bob");
+    EXPECT_EQ(Got(bob), Messages{Command("SACK")});
+    EXPECT_TRUE(Got(anna).empty()) << "not logged in before ACKD";
+    SayCmd(bob, "ACKD");
+    EXPECT_EQ(Got(bob),
+              (Messages{Command("SACK"), Command("SINFKamer#0.2.0004"), Command("MOTDWelkom\r\nveel plezier"),
+                        Command("USRL1#anna#0"), Command("USRL2#bob#0")}));
+    EXPECT_EQ(Got(anna), Messages{Command("USRN2#bob#0")});
     EXPECT_EQ(core.UserListEntries(), (QStringList{"1#anna", "2#bob"}));
-    EXPECT_EQ(core.User(2).ClientVersion, "0.2 build #0013");
+    EXPECT_EQ(core.User(bob).ClientVersion, "0.2 build #0013");
     EXPECT_TRUE(LogHas(" IN <- [2] * CACKbob##0.2 build \\#0013\r\n"));
     EXPECT_TRUE(LogHas("UIT -> [2] * SACK\r\n"));
     EXPECT_TRUE(LogHas("UIT -> [1] * USRN2#bob#0\r\n"));
-    EXPECT_TRUE(LogHas("] STATUS [2] Inkomende verbinding (127.0.0.1:"));
+    EXPECT_TRUE(LogHas("] STATUS [2] Inkomende verbinding (127.0.0.1:40001)"));
 }
 
-// Each refusal: the reason, then the close; the others hear "USRD".
-struct Refusal {
-    const char* name;
-    std::string login;
-    std::string reply;
-};
-
-TEST_F(LoginTest, EachRefusalSendsReasonAndCloses) {
+// Each refusal: the reason alone, then the close; the others hear "USRD" once.
+TEST_F(Login, EachRefusalSendsOnlyItsReasonAndCloses) {
     core.setRoomPassword(QStringLiteral("geheim"));
-    core.StopServer();
     core.setDubbelIP(false);
-    Start();
-    const std::string pw = ZindleEncrypt::Encrypt("geheim");
-    RawClient& first = NewClient();
-    first.SendCmd("CACKanna#" + ZindleDivideCombine::Escape(pw) + "#0.2 build \\#0013");
-    ASSERT_TRUE(first.WaitForMessage(Cmd("SACK")));
-    first.SendCmd("ACKD");
-    ASSERT_TRUE(first.WaitForCount(4));
+    Restart();
+    const std::string good = "#" + ScrambledField(QStringLiteral("geheim")) + "#";
+    const int anna = Connect();
+    SayCmd(anna, "CACKanna" + good + "0.2 build \\#0013");
+    SayCmd(anna, "ACKD");
+    ASSERT_TRUE(core.IsLoggedIn(anna));
 
-    const std::string good = "#" + ZindleDivideCombine::Escape(pw) + "#";
+    struct Refusal {
+        const char* name;
+        std::string login;
+        std::string reply;
+    };
     const std::vector<Refusal> cases{
         {"same nickname", "CACKanna" + good + "0.2 build \\#0013", "ERRONICK"},
         {"wrong password", "CACKbob#fout#0.2 build \\#0013", "ERROPASS"},
@@ -67,103 +69,160 @@ TEST_F(LoginTest, EachRefusalSendsReasonAndCloses) {
         {"empty version", "CACKbob" + good, "ERROVERS"},
     };
     for (const Refusal& r : cases) {
-        first.Clear();
-        RawClient& c = NewClient();
-        const int slot = core.AutoCount();
-        c.SendCmd(r.login);
-        EXPECT_TRUE(c.WaitForClose()) << r.name;
-        ASSERT_FALSE(c.Messages().empty()) << r.name;
-        EXPECT_EQ(Bytes{c.Messages().front()}, Bytes{Cmd(r.reply)}) << r.name;
-        EXPECT_TRUE(first.WaitForMessage(Cmd("USRD" + std::to_string(slot)))) << r.name;
-        EXPECT_EQ(first.Count(Cmd("USRD" + std::to_string(slot))), 1u) << r.name;
+        fake->Clear(anna);
+        const int slot = Connect();
+        SayCmd(slot, r.login);
+        EXPECT_EQ(Got(slot), Messages{Command(r.reply)}) << r.name;
+        EXPECT_EQ(fake->EndingOf(slot), Ending::Closed) << r.name;
+        EXPECT_EQ(Got(anna), Messages{Command("USRD" + std::to_string(slot))}) << r.name;
         EXPECT_FALSE(core.IsInUse(slot)) << r.name;
     }
-    // Case differs: a different nickname.
-    RawClient& anna2 = NewClient();
-    anna2.SendCmd("CACKAnna" + good + "0.1 build \\#0017");
-    EXPECT_TRUE(anna2.WaitForMessage(Cmd("SACK")));
+    // Case differs: a different nickname, and any version from 0.1 build #0017 on.
+    const int anna2 = Connect();
+    SayCmd(anna2, "CACKAnna" + good + "0.1 build \\#0017");
+    EXPECT_EQ(Got(anna2), Messages{Command("SACK")});
 }
 
-TEST_F(LoginTest, ChecksRunInTheirOrder) {
-    RawClient& a = LoggedInClient("anna");
-    (void)a;
+TEST_F(Login, ChecksRunInTheirOrder) {
+    const int anna = LoggedIn("anna");
     // Duplicate address decides before the nickname when both apply.
     core.setDubbelIP(true);
-    RawClient& b = NewClient();
-    b.SendCmd("CACKanna##0.2 build \\#0013");
-    ASSERT_TRUE(b.WaitForClose());
-    EXPECT_EQ(Bytes{b.Messages().at(0)}, Bytes{Cmd("ERRODBIP")});
+    const int twin = Connect();
+    Cack(twin, "anna");
+    EXPECT_EQ(Got(twin), Messages{Command("ERRODBIP")});
     core.setDubbelIP(false);
 
-    // The ban list comes first of all, even with everything else wrong.
+    // The ban list comes first of all, even with everything else wrong; a chat
+    // line in the same arrival after the refused login is dropped.
     core.AddBan(QStringLiteral("127.0.0.1"));
-    RawClient& c = NewClient();
-    // One arrival: the chat line after the refused login is dropped.
-    c.SendRaw(Cmd("CACKanna#x#0.0") + '\0' + "gast> nooit gezien\\r\\n" + '\0');
-    ASSERT_TRUE(c.WaitForClose());
-    EXPECT_EQ(Bytes{c.Messages().at(0)}, Bytes{Cmd("ERROSBAN")});
-    Settle();
-    EXPECT_EQ(a.Count("gast> nooit gezien\\r\\n"), 0u);
+    fake->Clear(anna);
+    const int banned = Connect();
+    fake->Arrive(banned, Framed(Command("CACKanna#x#0.0")) + Framed("gast> nooit gezien\\r\\n"));
+    EXPECT_EQ(Got(banned), Messages{Command("ERROSBAN")});
+    EXPECT_EQ(Got(anna), Messages{Command("USRD2")});
     // The refused slot 2 was taken again, and each connection was closed once.
+    EXPECT_EQ(twin, banned);
     EXPECT_EQ(LogCount("STATUS [2] Verbinding gesloten"), 2u);
 }
 
-TEST_F(LoginTest, DuplicateAddressOnlyAgainstLoggedInUsers) {
+TEST_F(Login, DuplicateAddressCountsOnlyLoggedInUsers) {
     core.setDubbelIP(true);
-    RawClient& a = NewClient();
-    RawClient& b = NewClient();
-    a.SendCmd("CACKanna##0.2 build \\#0013");
-    b.SendCmd("CACKbob##0.2 build \\#0013");
-    EXPECT_TRUE(a.WaitForMessage(Cmd("SACK")));
-    EXPECT_TRUE(b.WaitForMessage(Cmd("SACK"))) << "anna has not sent ACKD yet";
-    a.SendCmd("ACKD");
-    ASSERT_TRUE(a.WaitForMessage(Cmd("USRL1#anna#0")));
+    const int anna = Connect();
+    const int bob = Connect();
+    Cack(anna, "anna");
+    Cack(bob, "bob");
+    EXPECT_EQ(Got(bob), Messages{Command("SACK")}) << "anna has not sent ACKD yet";
+    SayCmd(anna, "ACKD");
+    ASSERT_TRUE(core.IsLoggedIn(anna));
     // A second CACK from a logged-in user meets itself.
-    a.SendCmd("CACKanna2##0.2 build \\#0013");
-    EXPECT_TRUE(a.WaitForClose());
-    EXPECT_EQ(Bytes{a.Messages().back()}, Bytes{Cmd("ERRODBIP")});
+    Cack(anna, "anna2");
+    EXPECT_EQ(Got(anna).back(), Command("ERRODBIP"));
+    EXPECT_EQ(fake->EndingOf(anna), Ending::Closed);
 }
 
-TEST_F(LoginTest, SlotNumbering) {
-    RawClient& c1 = NewClient();
-    RawClient& c2 = NewClient();
-    EXPECT_TRUE(core.IsInUse(1));
-    EXPECT_TRUE(core.IsInUse(2));
-    c1.Abort();
-    ASSERT_TRUE(WaitFor([&] { return !core.IsInUse(1); }));
-    NewClient();
-    EXPECT_TRUE(core.IsInUse(3)) << "a freed slot is reused only when the counter reaches it";
+TEST_F(Login, SlotNumbering) {
+    const int first = Connect();
+    const int second = Connect();
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 2);
+    fake->PeerClose(first);
+    EXPECT_EQ(Connect(), 3) << "a freed slot is reused only when the counter reaches it";
     EXPECT_FALSE(core.IsInUse(1));
     // The slot taken last, freed before the next request, is taken again.
-    clients.back()->Abort();
-    ASSERT_TRUE(WaitFor([&] { return !core.IsInUse(3); }));
-    NewClient();
-    EXPECT_TRUE(core.IsInUse(3));
-    (void)c2;
+    fake->PeerClose(3);
+    EXPECT_EQ(Connect(), 3);
 
-    // Stopping sends nothing and starts numbering at 1 again.
+    // Stopping sends nothing, closes every connection, and starts numbering at 1 again.
     core.StopServer();
     EXPECT_EQ(core.ConnectionCount(), 0);
+    EXPECT_EQ(fake->EndingOf(second), Ending::Closed);
+    EXPECT_TRUE(Got(second).empty());
     EXPECT_TRUE(LogHas("STATUS [0] Server wordt gestopt...\r\n"));
     EXPECT_TRUE(LogHas("STATUS [0] Server is gestopt!\r\n"));
     EXPECT_FALSE(LogHas("STATUS [2] Verbinding gesloten"));
-    EXPECT_TRUE(c2.WaitForClose());
-    EXPECT_TRUE(c2.Messages().empty());
-    Start();
-    NewClient();
-    EXPECT_TRUE(core.IsInUse(1));
+    ASSERT_TRUE(core.StartServer(QStringLiteral("12345")));
+    EXPECT_EQ(Connect(), 1);
 }
 
-TEST_F(LoginTest, NeverLoggedInCloseStillAnnounced) {
-    RawClient& a = LoggedInClient("anna");
-    RawClient& b = NewClient();
-    b.Abort();
-    EXPECT_TRUE(a.WaitForMessage(Cmd("USRD2")));
-    EXPECT_TRUE(WaitFor([&] { return LogHas("STATUS [2] Verbinding gesloten\r\n"); }));
+TEST_F(Login, ACloseBeforeTheLoginIsStillAnnounced) {
+    const int anna = LoggedIn("anna");
+    const int bob = Connect();
+    fake->Clear(anna);
+    fake->PeerClose(bob);
+    EXPECT_EQ(Got(anna), Messages{Command("USRD2")});
+    EXPECT_EQ(LogCount("STATUS [2] Verbinding gesloten\r\n"), 1u);
     EXPECT_EQ(core.UserListEntries(), QStringList{"1#anna"});
 }
 
-TEST_F(LoginTest, StartFailuresLeaveTheServerStopped) {
+// Re-entry: the peer's close arrives while the server still hands over the
+// reason of its refusal. The slot is released once and its arrival stops.
+TEST_F(Login, ARefusedPeerThatClosesDuringTheReasonIsReleasedOnce) {
+    const int anna = LoggedIn("anna");
+    fake->Clear(anna);
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t closedBefore = LogCount("] Verbinding gesloten");
+        const int slot = Connect();
+        WhenSentTo(slot, [&] { fake->PeerClose(slot); }); // the first bytes are the reason
+        fake->Arrive(slot, Framed(Command("CACKanna##0.2 build \\#0013")) + Framed("slot> nooit gezien"));
+        EXPECT_EQ(fake->EndingOf(slot), Ending::PeerClosed);
+        EXPECT_EQ(Got(slot), Messages{Command("ERRONICK")});
+        EXPECT_EQ(Got(anna), Messages{Command("USRD" + std::to_string(slot))});
+        EXPECT_EQ(LogCount("] Verbinding gesloten"), closedBefore + 1);
+        EXPECT_FALSE(LogHas("nooit gezien"));
+        fake->Clear(anna);
+    }
+    EXPECT_EQ(core.ConnectionCount(), 1);
+    Say(anna, "nog hier");
+    EXPECT_EQ(Got(anna).back(), "nog hier");
+}
+
+// Re-entry during a login: someone listed goes while hearing of the newcomer,
+// and a newcomer goes while the others hear of it.
+TEST_F(Login, PeersThatGoWhileALoginIsAnnounced) {
+    const int anna = LoggedIn("anna");
+    const int bob = LoggedIn("bob");
+    fake->Clear(bob);
+    const int carl = Connect();
+    Cack(carl, "carl");
+    WhenSentTo(anna, [&] { fake->PeerClose(anna); });
+    SayCmd(carl, "ACKD");
+    // Carl's lists are one batch: anna's departure lands in it after her entry.
+    EXPECT_EQ(Got(carl),
+              (Messages{Command("SACK"), Command("SINF#0.2.0004"), Command("MOTD"), Command("USRL1#anna#0"),
+                        Command("USRD1"), Command("USRL2#bob#0"), Command("USRL3#carl#0")}));
+    EXPECT_EQ(Got(bob), (Messages{Command("USRD1"), Command("USRN3#carl#0")}));
+    EXPECT_EQ(core.UserListEntries(), (QStringList{"2#bob", "3#carl"}));
+
+    fake->Clear(bob);
+    const int dirk = Connect();
+    Cack(dirk, "dirk");
+    WhenSentTo(bob, [&] { fake->PeerClose(dirk); });
+    SayCmd(dirk, "ACKD");
+    EXPECT_EQ(fake->EndingOf(dirk), Ending::PeerClosed);
+    EXPECT_EQ(Got(dirk), Messages{Command("SACK")}) << "gone before its lists left";
+    EXPECT_EQ(Got(bob), (Messages{Command("USRN4#dirk#0"), Command("USRD4")}));
+    EXPECT_EQ(CountOf(carl, Command("USRD4")), 1u);
+    EXPECT_EQ(core.UserListEntries(), (QStringList{"2#bob", "3#carl"}));
+    EXPECT_EQ(LogCount("STATUS [4] Verbinding gesloten"), 1u);
+
+    // The slot freed meanwhile is taken again at once: the new connection gets
+    // nothing of the lists meant for the one before.
+    const int eve = Connect();
+    Cack(eve, "eve");
+    int next = -1;
+    WhenSentTo(bob, [&] {
+        fake->PeerClose(eve);
+        next = Connect();
+    });
+    SayCmd(eve, "ACKD");
+    ASSERT_EQ(next, eve);
+    EXPECT_TRUE(Got(next).empty());
+    EXPECT_FALSE(core.IsLoggedIn(next));
+    SayCmd(next, "AWAY");
+    EXPECT_TRUE(Got(next).empty());
+}
+
+TEST_F(Login, StartFailuresLeaveTheServerStopped) {
     core.StopServer();
     QString error;
     for (const QString& bad :
@@ -172,23 +231,24 @@ TEST_F(LoginTest, StartFailuresLeaveTheServerStopped) {
         EXPECT_FALSE(error.isEmpty());
         EXPECT_FALSE(core.Listening());
     }
-    QTcpServer occupier;
-    ASSERT_TRUE(occupier.listen(QHostAddress::AnyIPv4, 0));
+    fake->failListen = true;
     error.clear();
-    EXPECT_FALSE(core.StartServer(QString::number(occupier.serverPort()), &error));
+    EXPECT_FALSE(core.StartServer(QStringLiteral("12345"), &error));
     EXPECT_FALSE(core.Listening());
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(fake->isListening());
+    EXPECT_TRUE(error.contains(QStringLiteral("Poort 12345 is al in gebruik.")));
     EXPECT_TRUE(LogHas("STATUS [0] Server kon niet worden gestart: "));
 }
 
-TEST_F(LoginTest, PasswordScrambledAtStart) {
-    core.StopServer();
+TEST_F(Login, ThePasswordIsScrambledAtStart) {
     core.setRoomPassword(QStringLiteral("Qv7#\\x"));
-    Start();
-    RawClient& c = NewClient();
-    c.SendCmd("CACKanna#" + ZindleDivideCombine::Escape(ZindleEncrypt::Encrypt("Qv7#\\x")) +
-              "#1.0 build \\#0000");
-    EXPECT_TRUE(c.WaitForMessage(Cmd("SACK")));
+    const int early = Connect();
+    SayCmd(early, "CACKanna#" + ScrambledField(QStringLiteral("Qv7#\\x")) + "#1.0 build \\#0000");
+    EXPECT_EQ(Got(early), Messages{Command("ERROPASS")}) << "the running server keeps its password";
+    Restart();
+    const int later = Connect();
+    SayCmd(later, "CACKanna#" + ScrambledField(QStringLiteral("Qv7#\\x")) + "#1.0 build \\#0000");
+    EXPECT_EQ(Got(later), Messages{Command("SACK")});
 }
 
 } // namespace

@@ -1,161 +1,197 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Relays of chat lines, private messages, away changes and file offers; log lines
 // and the ChatLog switch; split and malformed input.
-#include "tests/server/core/CoreFixture.h"
+#include "tests/server/core/FakeCoreFixture.h"
 
 using namespace testing_support;
 using namespace std::string_literals;
+using Ending = FakeTransport::Ending;
+using Messages = std::vector<std::string>;
 
 namespace {
 
-class RelayTest : public CoreTest {};
+class Relay : public FakeCoreTest {
+protected:
+    void ClearAll(std::initializer_list<int> which) {
+        for (int s : which)
+            fake->Clear(s);
+    }
+};
 
-TEST_F(RelayTest, ChatLineReachesEveryoneSenderIncluded) {
-    RawClient& a = LoggedInClient("anna");
-    RawClient& b = LoggedInClient("bob");
-    RawClient& stranger = NewClient(); // connected, never logged in
+TEST_F(Relay, AChatLineReachesEveryLoggedInUserSenderIncluded) {
+    const int anna = LoggedIn("anna");
+    const int bob = LoggedIn("bob");
+    const int stranger = Connect(); // connected, never logged in
+    ClearAll({anna, bob, stranger});
     const std::string line = "anna> hallo \\#1\\r\\n";
-    a.Send(line);
-    EXPECT_TRUE(a.WaitForMessage(line));
-    EXPECT_TRUE(b.WaitForMessage(line));
+    Say(anna, line);
+    EXPECT_EQ(Got(anna), Messages{line});
+    EXPECT_EQ(Got(bob), Messages{line});
     EXPECT_TRUE(LogHas("CHAT - [1] anna> hallo \\#1\\r\\n\r\n"));
     // A line from a connection that never logged in is logged but goes nowhere.
-    stranger.Send("Wrong protocol");
-    EXPECT_TRUE(WaitFor([&] { return LogHas("CHAT - [3] Wrong protocol"); }));
+    Say(stranger, "Wrong protocol");
+    EXPECT_TRUE(LogHas("CHAT - [3] Wrong protocol"));
     // Two messages in one arrival are handled in order.
-    a.SendRaw("een\0twee\0"s);
-    ASSERT_TRUE(b.WaitForMessage("twee"));
-    const auto& m = b.Messages();
-    EXPECT_EQ(m[m.size() - 2], "een");
-    EXPECT_EQ(a.Count("Wrong protocol") + b.Count("Wrong protocol") + stranger.Count("Wrong protocol"), 0u);
+    fake->Arrive(anna, "een\0twee\0"s);
+    EXPECT_EQ(Got(bob), (Messages{line, "een", "twee"}));
+    EXPECT_EQ(Got(anna), (Messages{line, "een", "twee"}));
+    EXPECT_TRUE(Got(stranger).empty());
 }
 
-TEST_F(RelayTest, ChatLogSwitchCoversChatAndPrivOnly) {
+TEST_F(Relay, TheChatLogSwitchCoversChatAndPrivOnly) {
     core.setChatLog(false);
-    RawClient& a = LoggedInClient("anna");
-    RawClient& b = LoggedInClient("bob");
-    a.Send("stil");
-    a.SendCmd("PRIV2#geheim\\r\\n");
-    ASSERT_TRUE(b.WaitForMessage(Cmd("PRIV1#geheim\\r\\n")));
-    ASSERT_TRUE(a.WaitForMessage("stil"));
+    const int anna = LoggedIn("anna");
+    const int bob = LoggedIn("bob");
+    ClearAll({anna, bob});
+    Say(anna, "stil");
+    SayCmd(anna, "PRIV2#geheim\\r\\n");
+    EXPECT_EQ(Got(bob), (Messages{"stil", Command("PRIV1#geheim\\r\\n")}));
     EXPECT_FALSE(LogHas("stil"));
     EXPECT_FALSE(LogHas("PRIV"));
     EXPECT_TRUE(LogHas(" IN <- [2] * ACKD\r\n")) << "other commands are still logged";
     core.setChatLog(true);
-    a.Send("luid");
-    ASSERT_TRUE(b.WaitForMessage("luid"));
+    Say(anna, "luid");
     EXPECT_TRUE(LogHas("CHAT - [1] luid\r\n"));
-    a.SendCmd("PRIV2#open");
-    ASSERT_TRUE(b.WaitForMessage(Cmd("PRIV1#open")));
+    SayCmd(anna, "PRIV2#open");
+    EXPECT_EQ(Got(bob).back(), Command("PRIV1#open"));
     EXPECT_TRUE(LogHas(" IN <- [1] * PRIV2#open\r\n"));
     EXPECT_TRUE(LogHas("UIT -> [2] * PRIV1#open\r\n"));
 }
 
-TEST_F(RelayTest, PrivateMessages) {
-    RawClient& a = LoggedInClient("anna");
-    RawClient& b = LoggedInClient("bob");
-    RawClient& pending = NewClient(); // slot 3, not logged in: unreachable
-    RawClient& c = LoggedInClient("carl");
-    a.Clear();
+TEST_F(Relay, PrivateMessagesReachOnlyTheirRecipient) {
+    const int anna = LoggedIn("anna");
+    const int bob = LoggedIn("bob");
+    const int pending = Connect(); // slot 3, not logged in: unreachable
+    const int carl = LoggedIn("carl");
+    ClearAll({anna, bob, pending, carl});
     // Two in one arrival: each relay carries only its own text.
-    a.SendRaw(Cmd("PRIV2#een\\#x") + '\0' + Cmd("PRIV4#twee") + '\0');
-    EXPECT_TRUE(b.WaitForMessage(Cmd("PRIV1#een\\#x")));
-    EXPECT_TRUE(c.WaitForMessage(Cmd("PRIV1#twee")));
+    fake->Arrive(anna, Framed(Command("PRIV2#een\\#x")) + Framed(Command("PRIV4#twee")));
+    EXPECT_EQ(Got(bob), Messages{Command("PRIV1#een\\#x")});
+    EXPECT_EQ(Got(carl), Messages{Command("PRIV1#twee")});
     // To oneself: nothing at all. Then the undeliverable and malformed ones.
-    a.SendCmd("PRIV1#mezelf");
-    for (const char* bad : {"PRIV9#weg", "PRIV0#luisteraar", "PRIVx#geen nummer", "PRIV40000#te hoog", "PRIV2",
-                            "PRIV", "PRIV3#niet ingelogd"})
-        a.SendCmd(bad);
-    ASSERT_TRUE(WaitFor([&] { return a.Count("Private message niet aangekomen") == 7; }));
-    Settle();
-    EXPECT_EQ(a.Count("Private message niet aangekomen"), 7u);
-    EXPECT_TRUE(pending.Messages().empty());
-    // His login lists and carl's arrival, nothing more.
-    EXPECT_EQ(b.Messages().size(), b.Count(Cmd("PRIV1#een\\#x")) + 6u) << "bob got nothing more";
+    SayCmd(anna, "PRIV1#mezelf");
+    EXPECT_TRUE(Got(anna).empty());
+    for (const char* bad : {"PRIV9#weg", "PRIV0#luisteraar", "PRIVx#geen nummer", "PRIV40000#te hoog",
+                            "PRIV2", "PRIV", "PRIV3#niet ingelogd"})
+        SayCmd(anna, bad);
+    EXPECT_EQ(Got(anna), Messages(7, "Private message niet aangekomen"));
+    EXPECT_TRUE(Got(pending).empty());
+    EXPECT_EQ(Got(bob), Messages{Command("PRIV1#een\\#x")});
+    EXPECT_EQ(Got(carl), Messages{Command("PRIV1#twee")});
 }
 
-TEST_F(RelayTest, AwayToggles) {
-    RawClient& a = LoggedInClient("anna");
-    RawClient& b = LoggedInClient("bob");
-    b.SendCmd("AWAYwat dan ook");
-    b.SendCmd("AWAY");
-    ASSERT_TRUE(a.WaitForMessage(Cmd("USRC2#bob#0")));
-    EXPECT_TRUE(b.WaitForMessage(Cmd("USRC2#bob#0")));
-    std::vector<std::string> seen;
-    for (auto& m : a.Messages())
-        if (m.rfind(Cmd("USRC"), 0) == 0)
-            seen.push_back(m);
-    EXPECT_EQ(seen, (std::vector<std::string>{Cmd("USRC2#bob#1"), Cmd("USRC2#bob#0")}));
+TEST_F(Relay, AwayTogglesAndEveryoneHearsIt) {
+    const int anna = LoggedIn("anna");
+    const int bob = LoggedIn("bob");
+    ClearAll({anna, bob});
+    SayCmd(bob, "AWAYwat dan ook");
+    SayCmd(bob, "AWAY");
+    const Messages want{Command("USRC2#bob#1"), Command("USRC2#bob#0")};
+    EXPECT_EQ(Got(anna), want);
+    EXPECT_EQ(Got(bob), want);
 }
 
-TEST_F(RelayTest, FileOffers) {
-    RawClient& a = LoggedInClient("anna");
-    RawClient& b = LoggedInClient("bob");
-    RawClient& pending = NewClient();
-    a.SendRaw(Cmd("FILE2#foto.jpg#4321") + '\0' + Cmd("FILE2#lied.mp3#4322") + '\0');
-    EXPECT_TRUE(b.WaitForMessage(Cmd("FILE1#foto.jpg#127.0.0.1#4321")));
-    EXPECT_TRUE(b.WaitForMessage(Cmd("FILE1#lied.mp3#127.0.0.1#4322")));
-    a.SendCmd("FILE1#zelf.txt#5000");
-    EXPECT_TRUE(a.WaitForMessage(Cmd("FILE1#zelf.txt#127.0.0.1#5000")));
+TEST_F(Relay, FileOffersCarryTheSendersAddress) {
+    const int anna = LoggedIn("anna");
+    const int bob = LoggedIn("bob", QStringLiteral("127.0.0.2"));
+    const int pending = Connect();
+    ClearAll({anna, bob});
+    fake->Arrive(anna, Framed(Command("FILE2#foto.jpg#4321")) + Framed(Command("FILE2#lied.mp3#4322")));
+    EXPECT_EQ(Got(bob),
+              (Messages{Command("FILE1#foto.jpg#127.0.0.1#4321"), Command("FILE1#lied.mp3#127.0.0.1#4322")}));
+    SayCmd(bob, "FILE1#terug.txt#4400");
+    EXPECT_EQ(Got(anna), Messages{Command("FILE2#terug.txt#127.0.0.2#4400")});
+    fake->Clear(anna);
+    SayCmd(anna, "FILE1#zelf.txt#5000");
     // Not logged in, no such slot, malformed: "FERR".
-    a.SendCmd("FILE3#x.txt#6000");
-    EXPECT_TRUE(a.WaitForMessage(Cmd("FERRVerzoek niet aangekomen#6000")));
-    a.SendCmd("FILEabc#x.txt#6001");
-    EXPECT_TRUE(a.WaitForMessage(Cmd("FERRVerzoek niet aangekomen#6001")));
-    a.SendCmd("FILE2");
-    EXPECT_TRUE(a.WaitForMessage(Cmd("FERRVerzoek niet aangekomen#")));
-    Settle();
-    EXPECT_TRUE(pending.Messages().empty());
+    SayCmd(anna, "FILE3#x.txt#6000");
+    SayCmd(anna, "FILEabc#x.txt#6001");
+    SayCmd(anna, "FILE2");
+    EXPECT_EQ(
+        Got(anna),
+        (Messages{Command("FILE1#zelf.txt#127.0.0.1#5000"), Command("FERRVerzoek niet aangekomen#6000"),
+                  Command("FERRVerzoek niet aangekomen#6001"), Command("FERRVerzoek niet aangekomen#")}));
+    EXPECT_TRUE(Got(pending).empty());
 }
 
-TEST_F(RelayTest, SplitMessagesAreJoined) {
-    RawClient& a = LoggedInClient("anna");
-    RawClient& b = LoggedInClient("bob");
-    a.SendRaw("anna> in twee ");
-    Settle(100);
-    EXPECT_EQ(b.Count("anna> in twee stukken"), 0u);
-    a.SendRaw("stukken"s + '\0' + "\xFF");
-    ASSERT_TRUE(b.WaitForMessage("anna> in twee stukken"));
-    a.SendRaw("\xFF"
-              "AWAY"s +
-              '\0');
-    EXPECT_TRUE(b.WaitForMessage(Cmd("USRC1#anna#1")));
-    EXPECT_TRUE(core.IsInUse(1));
+TEST_F(Relay, SplitMessagesAreJoined) {
+    const int anna = LoggedIn("anna");
+    const int bob = LoggedIn("bob");
+    fake->Clear(bob);
+    fake->Arrive(anna, "anna> in twee ");
+    EXPECT_TRUE(Got(bob).empty());
+    fake->Arrive(anna, "stukken"s + '\0' + "\xFF");
+    EXPECT_EQ(Got(bob), Messages{"anna> in twee stukken"});
+    fake->Arrive(anna, "\xFF"
+                       "AWAY"s +
+                           '\0');
+    EXPECT_EQ(Got(bob).back(), Command("USRC1#anna#1"));
+    EXPECT_TRUE(core.IsInUse(anna));
 }
 
-TEST_F(RelayTest, MalformedInputLeavesOthersChatting) {
-    RawClient& a = LoggedInClient("anna");
-    RawClient& b = LoggedInClient("bob");
-    RawClient& bad = LoggedInClient("stoorzender");
-    const std::vector<std::string> junk{Cmd(""),         Cmd("AC"),
-                                        Cmd("XXXXjunk"), Cmd("CACK"),
-                                        "\xFF"s,         Cmd("ACKD") + "extra",
-                                        Cmd("USRDbla"),  std::string("\xFF\xFE", 2)};
+TEST_F(Relay, MalformedInputLeavesTheOthersChatting) {
+    const int anna = LoggedIn("anna");
+    const int bob = LoggedIn("bob");
+    const int bad = LoggedIn("stoorzender");
+    ClearAll({anna, bob});
+    const Messages junk{Command(""),
+                        Command("AC"),
+                        Command("XXXXjunk"),
+                        "\xFF"s,
+                        Command("ACKD") + "extra",
+                        Command("USRDbla"),
+                        std::string("\xFF\xFE", 2)};
     for (const auto& j : junk) {
-        bad.Send(j);
-        a.Send("nog steeds");
+        Say(bad, j);
+        Say(anna, "nog steeds");
     }
-    ASSERT_TRUE(WaitFor([&] { return b.Count("nog steeds") == junk.size(); }));
-    // The "CACK" with no fields was refused and closed; nobody else was touched.
-    EXPECT_TRUE(bad.WaitForClose());
-    EXPECT_TRUE(core.IsInUse(1));
-    EXPECT_TRUE(core.IsInUse(2));
-    a.Send("daarna");
-    EXPECT_TRUE(b.WaitForMessage("daarna"));
+    // What does not start with the two 0xFF bytes is a chat line like any other.
+    Messages want;
+    for (const auto& j : junk) {
+        if (j.rfind("\xFF\xFF", 0) != 0)
+            want.push_back(j);
+        want.push_back("nog steeds");
+    }
+    EXPECT_EQ(Got(bob), want);
+    EXPECT_EQ(fake->EndingOf(bad), Ending::Open);
+    // A "CACK" with no fields is a refused login: only its sender goes.
+    Say(bad, Command("CACK"));
+    EXPECT_EQ(fake->EndingOf(bad), Ending::Closed);
+    EXPECT_TRUE(core.IsLoggedIn(anna));
+    EXPECT_TRUE(core.IsLoggedIn(bob));
+    Say(anna, "daarna");
+    EXPECT_EQ(Got(bob).back(), "daarna");
 }
 
-TEST_F(RelayTest, SecondAckdDoesNotListTwice) {
-    RawClient& a = LoggedInClient("anna");
-    RawClient& b = LoggedInClient("bob");
-    b.SendCmd("ACKD"); // ignored: bob is logged in already
-    b.Send("bob> nog hier");
-    ASSERT_TRUE(a.WaitForMessage("bob> nog hier"));
-    EXPECT_EQ(b.Count(Cmd("USRL2#bob#0")), 1u);
-    EXPECT_EQ(a.Count(Cmd("USRN2#bob#0")), 1u);
+TEST_F(Relay, ASecondAckdDoesNotListTwice) {
+    const int anna = LoggedIn("anna");
+    const int bob = LoggedIn("bob");
+    ClearAll({anna, bob});
+    SayCmd(bob, "ACKD"); // ignored: bob is logged in already
+    Say(bob, "bob> nog hier");
+    EXPECT_EQ(Got(anna), Messages{"bob> nog hier"});
+    EXPECT_EQ(Got(bob), Messages{"bob> nog hier"});
     EXPECT_EQ(core.UserListEntries(), (QStringList{"1#anna", "2#bob"}));
-    b.Abort();
-    ASSERT_TRUE(a.WaitForMessage(Cmd("USRD2")));
-    EXPECT_EQ(core.UserListEntries(), QStringList{"1#anna"});
+}
+
+// Re-entry: one recipient goes while the line is handed out, another arrives
+// from inside the relay. Everyone listed when it began still gets it once.
+TEST_F(Relay, PeersThatComeAndGoDuringARelay) {
+    const int anna = LoggedIn("anna");
+    const int bob = LoggedIn("bob");
+    const int carl = LoggedIn("carl");
+    ClearAll({anna, carl});
+    int late = -1;
+    WhenSentTo(anna, [&] {
+        fake->PeerClose(bob);
+        late = Connect();
+        Say(carl, "carl> tussendoor");
+    });
+    Say(anna, "anna> hoi");
+    EXPECT_EQ(Got(anna), (Messages{"anna> hoi", Command("USRD2"), "carl> tussendoor"}));
+    EXPECT_EQ(Got(carl), (Messages{Command("USRD2"), "carl> tussendoor", "anna> hoi"}));
+    EXPECT_TRUE(Got(late).empty());
+    EXPECT_EQ(core.UserListEntries(), (QStringList{"1#anna", "3#carl"}));
 }
 
 } // namespace
