@@ -163,6 +163,11 @@ TEST(EpollTransportScale, ArrivalsTakeTurnsWithQtTimersOnTheSameThread) {
 }
 
 TEST(EpollTransportScale, OutOfDescriptorsPausesWithoutSpinningReportsOnceAndRecovers) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers' own checks open pipes; with no descriptor left they report
+    // good objects as bad. The normal build runs this test.
+    GTEST_SKIP() << "needs every descriptor, which the sanitizer runtimes share";
+#endif
     const rlim_t limit = SoftLimitRaisedToHard();
     TransportHarness h;
     ASSERT_TRUE(h.listening);
