@@ -38,6 +38,9 @@ Read FeedTransfer(ChunkStreamReader& reader, const QByteArray& sizeMessage, cons
     Read read;
     std::vector<ChunkStreamReader::Event> events;
     reader.feed(sizeMessage, events);
+    // Digits that could still go on wait for a moment of quiet, as the receiver does.
+    if (reader.sizeMayContinue())
+        reader.endOfSize(events);
     Take(events, read);
     qsizetype pos = 0;
     while (pos < rest.size()) {
