@@ -78,6 +78,40 @@ TEST(LoadRun, FailuresEndTheRunWithTheirOwnExitCode) {
     }
 }
 
+TEST(LoadRun, ListenersOnlyReceiveAndIdleConnectionsStayQuiet) {
+    FakeChatServer server;
+    Options o = Small(server.port());
+    o.senders = 1;
+    o.lines = 20;
+    o.idle = 30;
+    o.sources = 3; // 127.0.0.1 to 127.0.0.3
+    const Report r = loadgen::Run(o);
+    ASSERT_EQ(r.exitCode, 0) << r.error;
+    EXPECT_EQ(r.loggedIn, 4u);
+    EXPECT_EQ(r.linesSent, 20u);
+    EXPECT_EQ(r.deliveries, 20u * 3u);
+    EXPECT_EQ(r.expectedDeliveries, r.deliveries);
+    EXPECT_EQ(r.outOfOrder, 0u);
+    EXPECT_EQ(r.latency.Count(), r.deliveries);
+    EXPECT_EQ(r.idleStillOpen, 30u);
+    EXPECT_GE(r.serverFds, 30u);
+}
+
+TEST(LoadRun, PacedListenersKeepTheScheduleOfTheSenders) {
+    FakeChatServer server;
+    Options o = Small(server.port());
+    o.lines = 0;
+    o.senders = 2;
+    o.rate = 1500; // deliveries/s: 500 lines/s from 2 of 4 clients
+    o.seconds = 0.4;
+    o.window = 1000;
+    const Report r = loadgen::Run(o);
+    ASSERT_EQ(r.exitCode, 0) << r.error;
+    EXPECT_EQ(r.linesSent, 2u * 100u);
+    EXPECT_EQ(r.deliveries, r.linesSent * 3u);
+    EXPECT_GT(r.chatSeconds, 0.35);
+}
+
 TEST(LoadRun, WaitsOnlyBoundedlyForAServerThatIsNotThere) {
     std::uint16_t port = 0;
     {
@@ -108,6 +142,9 @@ TEST(LoadOptions, RejectsWhatCannotRun) {
     EXPECT_FALSE(parse({"--port"}, bad));
     EXPECT_FALSE(parse({"--bogus", "1"}, bad));
     EXPECT_FALSE(parse({"--clients", "1", "--rate", "5", "--seconds", "1"}, bad));
+    EXPECT_FALSE(parse({"--clients", "3", "--senders", "4"}, bad));
+    EXPECT_FALSE(parse({"--sources", "0"}, bad));
+    EXPECT_FALSE(parse({"--sources", "255"}, bad));
 }
 
 } // namespace
