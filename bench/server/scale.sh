@@ -28,37 +28,10 @@ RUN_SECONDS="${SECONDS_PER_RUN:-3}"
 SERVER_LOG="${SERVER_LOG:-/dev/null}"
 SOURCES=8
 
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DZINDLE_BUILD_BENCH=ON \
-    "${launcher[@]}" >/dev/null
-cmake --build "$BUILD" -j2 --target zindle_loadgen ZindleChatServer >/dev/null
+source "$ROOT/bench/server/bench-lib.sh"
+build_release zindle_loadgen ZindleChatServer
 LOADGEN="$BUILD/bench/server/zindle_loadgen"
 
-# 15,000 connections need as many descriptors on each side, and some to spare.
-ulimit -n "$(ulimit -Hn)"
-export XDG_CONFIG_HOME="$(mktemp -d)" # the server's stored options stay out of the user's own
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$XDG_CONFIG_HOME}"
-
-SERVER_PID=""
-# Stops the server we started: politely, then after 5 s for good.
-cleanup() {
-    if [[ -n "$SERVER_PID" ]]; then
-        kill "$SERVER_PID" 2>/dev/null || true
-        for _ in $(seq 1 50); do
-            kill -0 "$SERVER_PID" 2>/dev/null || break
-            sleep 0.1
-        done
-        kill -9 "$SERVER_PID" 2>/dev/null || true
-        wait "$SERVER_PID" 2>/dev/null || true
-        SERVER_PID=""
-    fi
-}
-trap cleanup EXIT
-
-free_port() {
-    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
 
 ROWS=()
 # run_case CASE-NAME SERVER-BINARY loadgen-args...: one fresh server per case.
@@ -105,7 +78,6 @@ for i in $(seq 1 "$ROUNDS"); do
 done
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<" $2"; }
 echo
 printf '%-40s %4s %11s %9s %9s %9s %9s %8s %8s %6s\n' case ok "deliv/s" "ns/deliv" "p50 ms" "p99 ms" "max ms" \
     "login s" "RSS MB" load
