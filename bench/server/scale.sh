@@ -15,8 +15,8 @@
 #            round
 #
 #   bench/server/scale.sh [rounds]    (default 3; the cases of a round run one after another)
-# Environment: RELAYS (100000), LISTENERS (15000), BEFORE_BUILD, SECONDS_PER_RUN (3),
-# SERVER_LOG (file for the server's log).
+# Environment: PARTS (which of "relay room fanout" to run; all three), RELAYS (100000),
+# LISTENERS (15000), BEFORE_BUILD, SECONDS_PER_RUN (3), SERVER_LOG (file for the server's log).
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 BUILD="${BUILD_DIR:-$ROOT/build-bench}"
@@ -26,6 +26,7 @@ LISTENERS="${LISTENERS:-15000}"
 BEFORE_BUILD="${BEFORE_BUILD:-}"
 RUN_SECONDS="${SECONDS_PER_RUN:-3}"
 SERVER_LOG="${SERVER_LOG:-/dev/null}"
+PARTS="${PARTS:-relay room fanout}"
 SOURCES=8
 
 source "$ROOT/bench/server/bench-lib.sh"
@@ -62,13 +63,13 @@ echo "== ZindleChat server with many connections =="
 echo "machine: $(nproc) cores; load before: $(cut -d' ' -f1-3 /proc/loadavg); descriptors $(ulimit -n)"
 for i in $(seq 1 "$ROUNDS"); do
     echo "-- round $i"
-    for idle in 0 1000 5000 15000; do
+    for idle in $([[ $PARTS == *relay* ]] && echo 0 1000 5000 15000); do
         run_case "relay, $idle idle" "$BUILD/server/ZindleChatServer" --clients 2 --window 1 \
             --lines $((RELAYS / 2)) --idle "$idle" --login-timeout 60
     done
-    run_case "$LISTENERS logged in, one line" "$BUILD/server/ZindleChatServer" --clients "$LISTENERS" \
-        --senders 1 --lines 1 --window 1 --login-timeout 120 --connect-concurrency 3000
-    for entry in "${SERVERS[@]}"; do
+    [[ $PARTS == *room* ]] && run_case "$LISTENERS logged in, one line" "$BUILD/server/ZindleChatServer" \
+        --clients "$LISTENERS" --senders 1 --lines 1 --window 1 --login-timeout 120 --connect-concurrency 3000
+    for entry in $([[ $PARTS == *fanout* ]] && echo "${SERVERS[@]}"); do
         label="${entry%%|*}" server="${entry#*|}"
         run_case "$label: 50 clients, max rate" "$server" --clients 50 --seconds "$RUN_SECONDS" --window 64
         run_case "$label: 200 clients, max rate" "$server" --clients 200 --seconds "$RUN_SECONDS" --window 16
@@ -89,6 +90,25 @@ for row in "${ROWS[@]}"; do
         "$(field p99_ms "$res")" "$(field max_ms "$res")" "$(field login_s "$res")" \
         "$([[ -n "$rss" ]] && awk -v k="$rss" 'BEGIN{printf "%.1f", k/1024}')" "$load"
 done
+echo
+echo "min / median / max over the rounds:"
+for row in "${ROWS[@]}"; do
+    IFS='|' read -r name rc res load <<<"$row"
+    [[ $rc == 0 ]] && echo "$name|$(field cpu_ns_per_delivery "$res")|$(field p99_ms "$res")|$(field rate "$res")|$(field login_s "$res")|$(field rss_login_kb "$res")"
+done | python3 -c '
+import statistics, sys
+cases = {}
+for line in sys.stdin:
+    name, *values = line.rstrip("\n").split("|")
+    cases.setdefault(name, []).append([float(v) for v in values])
+number = lambda x: "{:,.0f}".format(x) if x >= 100 else "%.3g" % x
+spread = lambda xs: " / ".join(number(x) for x in (min(xs), statistics.median(xs), max(xs)))
+print("%-36s %-24s %-24s %-30s %-20s %s" % ("case", "ns/deliv", "p99 ms", "deliv/s", "login s", "RSS MB"))
+for name, rows in cases.items():
+    cols = list(zip(*rows))
+    print("%-36s %-24s %-24s %-30s %-20s %s" % (name, spread(cols[0]), spread(cols[1]), spread(cols[2]),
+          spread(cols[3]), spread([kb / 1024 for kb in cols[4]])))
+'
 echo
 echo "ns/deliv: server user+system CPU per line received by someone else (with two users: per relay)."
 echo "targets: relay at 15,000 idle within 1.5x of 0 idle; $LISTENERS logged in within 30 s, RSS < 250 MB,"
