@@ -28,7 +28,10 @@ std::string Usage() {
            "  --server-pid P           lees CPU-tijd en geheugen van proces P\n"
            "  --login-timeout S        (60)   --chat-timeout S (120)\n"
            "  --wait-listen S          wacht tot S s tot de server luistert\n"
-           "  --connect-concurrency C  logins tegelijk in behandeling (200)\n";
+           "  --connect-concurrency C  logins tegelijk in behandeling (200)\n"
+           "  --senders S              alleen de eerste S gebruikers zenden (0 = allemaal)\n"
+           "  --idle N                 N extra verbindingen die niet inloggen en zwijgen\n"
+           "  --sources N              verdeel de verbindingen over 127.0.0.1 t/m 127.0.0.N (1)\n";
 }
 
 bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
@@ -70,6 +73,12 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             ok = ToNumber(value, o.waitListen) && o.waitListen >= 0 && o.waitListen <= 120;
         } else if (key == "--connect-concurrency") {
             ok = ToNumber(value, o.connectConcurrency) && o.connectConcurrency > 0;
+        } else if (key == "--senders") {
+            ok = ToNumber(value, o.senders);
+        } else if (key == "--idle") {
+            ok = ToNumber(value, o.idle) && o.idle <= 100'000;
+        } else if (key == "--sources") {
+            ok = ToNumber(value, o.sources) && o.sources > 0 && o.sources <= 254;
         } else {
             error = "onbekende optie " + std::string(key) + "\n" + Usage();
             return false;
@@ -81,6 +90,10 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
     }
     if (o.rate > 0 && o.lines == 0 && o.seconds == 0) {
         error = "--rate vraagt --seconds of --lines";
+        return false;
+    }
+    if (o.senders > o.clients) {
+        error = "--senders is groter dan --clients";
         return false;
     }
     if (o.rate > 0 && o.clients < 2) {

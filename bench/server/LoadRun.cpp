@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/server/LoadRun.h"
 
+#include "bench/server/IdleConnections.h"
 #include "bench/server/LoadClient.h"
+#include "bench/server/LoopbackSource.h"
 #include "bench/server/ProcStats.h"
 
 #include <arpa/inet.h>
@@ -60,6 +62,7 @@ public:
 private:
     bool Setup();
     bool WaitForListener();
+    bool OpenIdle();
     bool StartConnect(Connection& c);
     void Poll(std::uint64_t timeoutNs);
     std::uint64_t PacedTimeoutNs(std::uint64_t now) const;
@@ -95,6 +98,8 @@ private:
     int ep_ = -1;
     sockaddr_in addr_{};
     std::vector<std::unique_ptr<Connection>> conns_;
+    std::uint32_t senders_ = 0; // clients 0 .. senders_-1 send
+    IdleConnections idle_;
     std::uint32_t started_ = 0, ready_ = 0, failed_ = 0;
     std::uint64_t lastArrivalNs_ = 0;
 
@@ -121,9 +126,10 @@ bool Driver::Setup() {
         Fail(3, std::string("epoll_create1: ") + std::strerror(errno));
         return false;
     }
+    senders_ = o_.senders > 0 ? std::min(o_.senders, o_.clients) : o_.clients;
     conns_.reserve(o_.clients);
     for (std::uint32_t i = 0; i < o_.clients; ++i)
-        conns_.push_back(std::make_unique<Connection>(i, o_.clients));
+        conns_.push_back(std::make_unique<Connection>(i, senders_));
     return true;
 }
 
@@ -146,6 +152,27 @@ bool Driver::WaitForListener() {
     return false;
 }
 
+// Opens the idle connections and waits until the server holds them all, so that
+// what follows runs beside them and not beside a backlog still being accepted.
+bool Driver::OpenIdle() {
+    const std::uint64_t fdsBefore = o_.serverPid ? ReadFdCount(o_.serverPid).value_or(0) : 0;
+    std::string error;
+    if (!idle_.Open(addr_, o_.idle, o_.clients, o_.sources, o_.loginTimeout, error)) {
+        Fail(3, error);
+        return false;
+    }
+    if (!o_.serverPid)
+        return true;
+    const std::uint64_t deadline = NowNs() + SecondsToNs(o_.loginTimeout);
+    for (int attempt = 0; attempt < 100'000 && NowNs() < deadline; ++attempt) {
+        if (ReadFdCount(o_.serverPid).value_or(0) >= fdsBefore + o_.idle)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    Fail(4, "de server heeft de stille verbindingen niet op tijd aangenomen");
+    return false;
+}
+
 bool Driver::StartConnect(Connection& c) {
     c.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (c.fd < 0) {
@@ -155,6 +182,11 @@ bool Driver::StartConnect(Connection& c) {
     // Our own small writes must not wait for acknowledgements: we measure the server.
     const int one = 1;
     ::setsockopt(c.fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    std::string error;
+    if (!BindLoopbackSource(c.fd, c.client.index(), o_.sources, error)) {
+        Fail(3, error);
+        return false;
+    }
     const int rc = ::connect(c.fd, reinterpret_cast<const sockaddr*>(&addr_), sizeof addr_);
     if (rc < 0 && errno != EINPROGRESS) {
         Fail(3, std::string("connect: ") + std::strerror(errno));
@@ -317,13 +349,13 @@ void Driver::Settle() {
 // allows, paced only what is due by the schedule.
 void Driver::TopUp(Connection& c, std::uint64_t now) {
     LoadClient& cl = c.client;
-    if (sendingStopped_ || Failed(c))
+    if (sendingStopped_ || Failed(c) || cl.index() >= senders_)
         return;
     const std::string filler(o_.filler, 'x');
     while (cl.sent() < linesPerClient_ && cl.inFlight() < o_.window) {
         std::uint64_t stamp = now;
         if (paced_) {
-            const double k = static_cast<double>(cl.sent() * o_.clients + cl.index());
+            const double k = static_cast<double>(cl.sent() * senders_ + cl.index());
             const std::uint64_t due = chatStartNs_ + static_cast<std::uint64_t>(k / linesPerSecond_ * 1e9);
             if (due > now)
                 break;
@@ -345,7 +377,7 @@ std::uint64_t Driver::PacedTimeoutNs(std::uint64_t now) const {
 }
 
 bool Driver::ChatPhase() {
-    const std::uint64_t senders = o_.clients;
+    const std::uint64_t receivers = o_.clients - 1; // every line reaches all but its sender
     paced_ = o_.rate > 0;
     if (paced_) {
         if (o_.clients < 2) {
@@ -355,7 +387,7 @@ bool Driver::ChatPhase() {
         linesPerSecond_ = o_.rate / static_cast<double>(o_.clients - 1);
         linesPerClient_ = o_.lines > 0 ? o_.lines
                                        : static_cast<std::uint64_t>(std::ceil(o_.seconds * linesPerSecond_ /
-                                                                              static_cast<double>(senders)));
+                                                                              static_cast<double>(senders_)));
     } else {
         linesPerClient_ = o_.lines > 0 ? o_.lines : UINT64_MAX;
     }
@@ -371,8 +403,8 @@ bool Driver::ChatPhase() {
         const std::uint64_t now = NowNs();
         if (!sendingStopped_ && (now >= sendEnd || round > 0)) {
             bool allSent = true;
-            for (auto& c : conns_)
-                allSent = allSent && c->client.sent() >= linesPerClient_;
+            for (std::uint32_t i = 0; i < senders_; ++i)
+                allSent = allSent && conns_[i]->client.sent() >= linesPerClient_;
             if (allSent || now >= sendEnd)
                 sendingStopped_ = true;
         }
@@ -391,7 +423,7 @@ bool Driver::ChatPhase() {
             chatting_ = false;
             return false;
         }
-        const std::uint64_t expected = report_.linesSent * (senders - 1);
+        const std::uint64_t expected = report_.linesSent * receivers;
         if (sendingStopped_ && tally_.echoes >= report_.linesSent && tally_.deliveries >= expected)
             break;
         if (now >= deadline) {
@@ -406,7 +438,7 @@ bool Driver::ChatPhase() {
     const auto cpuAfter = o_.serverPid ? ReadCpuTicks(o_.serverPid) : std::nullopt;
 
     report_.deliveries = tally_.deliveries;
-    report_.expectedDeliveries = report_.linesSent * (senders - 1);
+    report_.expectedDeliveries = report_.linesSent * receivers;
     report_.outOfOrder = tally_.outOfOrder;
     report_.foreignLines = tally_.foreignLines;
     const std::uint64_t end = tally_.lastDeliveryNs > firstSendNs_ ? tally_.lastDeliveryNs : NowNs();
@@ -434,18 +466,23 @@ Report Driver::Go() {
         return report_;
     if (o_.waitListen > 0 && !WaitForListener())
         return report_;
+    if (o_.idle > 0 && !OpenIdle())
+        return report_;
     const bool loggedIn = LoginPhase();
     report_.loggedIn = ready_;
     if (!loggedIn)
         return report_;
     Settle();
-    if (o_.serverPid)
+    if (o_.serverPid) {
         report_.rssKbAfterLogin = ReadVmRssKb(o_.serverPid).value_or(0);
+        report_.serverFds = ReadFdCount(o_.serverPid).value_or(0);
+    }
     if (o_.lines > 0 || o_.seconds > 0) {
         ChatPhase();
         if (o_.serverPid)
             report_.rssKbAfterChat = ReadVmRssKb(o_.serverPid).value_or(0);
     }
+    report_.idleStillOpen = idle_.StillOpen();
     return report_;
 }
 

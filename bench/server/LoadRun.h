@@ -24,6 +24,9 @@ struct Options {
     double chatTimeout = 120;  // the whole chat phase, drain included
     double waitListen = 0;     // wait this long for the server to listen before starting
     std::uint32_t connectConcurrency = 200; // logins in progress at once
+    std::uint32_t senders = 0;              // the first S clients send, the rest only listen; 0 = all
+    std::uint32_t idle = 0;                 // extra connections that never log in nor speak
+    std::uint32_t sources = 1; // loopback source addresses 127.0.0.1..N to spread connections over
 };
 
 struct Report {
@@ -34,6 +37,8 @@ struct Report {
     double loginSeconds = 0;           // first connection attempt -> last client logged in
     double loginServerCpuSeconds = -1; // server CPU over the same stretch; -1 unknown
     std::uint64_t rssKbAfterLogin = 0, rssKbAfterChat = 0;
+    std::uint64_t serverFds = 0;     // the server's descriptors after login; 0 unknown
+    std::uint64_t idleStillOpen = 0; // idle connections the server had not closed at the end
 
     bool chatted = false;
     std::uint64_t linesSent = 0, deliveries = 0, expectedDeliveries = 0;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/server/ProcStats.h"
 
+#include <dirent.h>
+
 #include <charconv>
 #include <fstream>
 #include <iterator>
@@ -72,6 +74,17 @@ std::optional<CpuTicks> ReadCpuTicks(pid_t pid) {
 std::optional<std::uint64_t> ReadVmRssKb(pid_t pid) {
     const auto text = Slurp("/proc/" + std::to_string(pid) + "/status");
     return text ? ParseVmRssKb(*text) : std::nullopt;
+}
+
+std::optional<std::uint64_t> ReadFdCount(pid_t pid) {
+    DIR* dir = ::opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
+    if (!dir)
+        return std::nullopt;
+    std::uint64_t count = 0;
+    while (const dirent* entry = ::readdir(dir))
+        count += entry->d_name[0] != '.';
+    ::closedir(dir);
+    return count;
 }
 
 std::uint64_t TicksToNs(const CpuTicks& ticks) {

@@ -20,6 +20,8 @@ std::optional<std::uint64_t> ParseVmRssKb(std::string_view text);
 
 std::optional<CpuTicks> ReadCpuTicks(pid_t pid);
 std::optional<std::uint64_t> ReadVmRssKb(pid_t pid);
+// Open descriptors: the entries of /proc/<pid>/fd.
+std::optional<std::uint64_t> ReadFdCount(pid_t pid);
 // User plus system time in nanoseconds.
 std::uint64_t TicksToNs(const CpuTicks& ticks);
 

@@ -28,42 +28,17 @@ WINDOW="${WINDOW:-64}"
 WINDOW_200=$(((WINDOW + 3) / 4))
 SERVER_LOG="${SERVER_LOG:-/dev/null}"
 
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DZINDLE_BUILD_BENCH=ON "${launcher[@]}" >/dev/null
+source "$ROOT/bench/server/bench-lib.sh"
 targets=(zindle_loadgen ZindleChatServer)
-grep -q '^zindle_server_gui_bench:' <(ninja -C "$BUILD" -t targets all 2>/dev/null) && targets+=(zindle_server_gui_bench)
-cmake --build "$BUILD" -j2 --target "${targets[@]}" >/dev/null
+build_release "${targets[@]}"
+grep -q '^zindle_server_gui_bench:' <(ninja -C "$BUILD" -t targets all 2>/dev/null) &&
+    build_release zindle_server_gui_bench
 
 LOADGEN="$BUILD/bench/server/zindle_loadgen"
 SERVER="$BUILD/server/ZindleChatServer"
 GUI="$BUILD/bench/server/zindle_server_gui_bench"
 
-# 5,000 clients need as many descriptors on both sides, and some to spare.
-ulimit -n 20000 2>/dev/null || ulimit -n "$(ulimit -Hn)"
 export QT_QPA_PLATFORM=offscreen
-export XDG_CONFIG_HOME="$(mktemp -d)" # the server's stored options stay out of the user's own
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$XDG_CONFIG_HOME}"
-
-SERVER_PID=""
-# Stops the server we started: politely, then after 5 s for good.
-cleanup() {
-    if [[ -n "$SERVER_PID" ]]; then
-        kill "$SERVER_PID" 2>/dev/null || true
-        for _ in $(seq 1 50); do
-            kill -0 "$SERVER_PID" 2>/dev/null || break
-            sleep 0.1
-        done
-        kill -9 "$SERVER_PID" 2>/dev/null || true
-        wait "$SERVER_PID" 2>/dev/null || true
-        SERVER_PID=""
-    fi
-}
-trap cleanup EXIT
-
-free_port() {
-    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
 
 # The load clients send as fast as they can and connect many at once from one
 # address: the flood limit and the limit on waiting connections would measure
@@ -141,7 +116,6 @@ python3 "$ROOT/bench/server/nonreaders.py" "$SERVER" --silent 500 --readers 10 -
     sed 's/^RESULT /  /'
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<" $2"; }
 echo
 printf '%-42s %4s %12s %9s %9s %9s %9s %9s %9s %6s\n' case ok "deliv/s" "ns/deliv" "user ns" "p50 ms" "p99 ms" \
     "login s" "RSS MB" load

@@ -40,19 +40,29 @@ TEST(LoadRun, EveryLineReachesEveryOtherClientInOrder) {
 }
 
 TEST(LoadRun, PacedRunKeepsToItsSchedule) {
-    FakeChatServer server;
-    Options o = Small(server.port());
-    o.lines = 0;
-    o.rate = 3000; // deliveries/s: 1000 lines/s over 4 clients
-    o.seconds = 0.5;
-    o.window = 1000;
-    const Report r = loadgen::Run(o);
-    ASSERT_EQ(r.exitCode, 0) << r.error;
-    EXPECT_EQ(r.linesSent, 4u * 125u);
-    EXPECT_EQ(r.deliveries, r.linesSent * 3u);
-    // Paced, the run lasts about as long as the schedule, not as long as the relay needs.
-    EXPECT_GT(r.chatSeconds, 0.45);
-    EXPECT_LT(r.chatSeconds, 4.0);
+    // All four send, or only two of them while the others listen: the same number
+    // of deliveries per second either way.
+    struct Case {
+        std::uint32_t senders;
+        double rate; // deliveries/s
+        std::uint64_t lines;
+    };
+    for (const Case c : {Case{0, 3000, 4u * 125u}, Case{2, 1500, 2u * 125u}}) {
+        FakeChatServer server;
+        Options o = Small(server.port());
+        o.lines = 0;
+        o.senders = c.senders;
+        o.rate = c.rate; // 1000 resp. 500 lines/s, each to 3 others
+        o.seconds = 0.5;
+        o.window = 1000;
+        const Report r = loadgen::Run(o);
+        ASSERT_EQ(r.exitCode, 0) << r.error;
+        EXPECT_EQ(r.linesSent, c.lines) << c.senders;
+        EXPECT_EQ(r.deliveries, r.linesSent * 3u);
+        // Paced, the run lasts about as long as the schedule, not as long as the relay needs.
+        EXPECT_GT(r.chatSeconds, 0.45);
+        EXPECT_LT(r.chatSeconds, 4.0);
+    }
 }
 
 TEST(LoadRun, FailuresEndTheRunWithTheirOwnExitCode) {
@@ -76,6 +86,25 @@ TEST(LoadRun, FailuresEndTheRunWithTheirOwnExitCode) {
         o.host = "10.0.0.1";
         EXPECT_EQ(loadgen::Run(o).exitCode, 2);
     }
+}
+
+TEST(LoadRun, ListenersOnlyReceiveAndIdleConnectionsStayQuiet) {
+    FakeChatServer server;
+    Options o = Small(server.port());
+    o.senders = 1;
+    o.lines = 20;
+    o.idle = 30;
+    o.sources = 3; // 127.0.0.1 to 127.0.0.3
+    const Report r = loadgen::Run(o);
+    ASSERT_EQ(r.exitCode, 0) << r.error;
+    EXPECT_EQ(r.loggedIn, 4u);
+    EXPECT_EQ(r.linesSent, 20u);
+    EXPECT_EQ(r.deliveries, 20u * 3u);
+    EXPECT_EQ(r.expectedDeliveries, r.deliveries);
+    EXPECT_EQ(r.outOfOrder, 0u);
+    EXPECT_EQ(r.latency.Count(), r.deliveries);
+    EXPECT_EQ(r.idleStillOpen, 30u);
+    EXPECT_GE(r.serverFds, 30u);
 }
 
 TEST(LoadRun, WaitsOnlyBoundedlyForAServerThatIsNotThere) {
@@ -108,6 +137,9 @@ TEST(LoadOptions, RejectsWhatCannotRun) {
     EXPECT_FALSE(parse({"--port"}, bad));
     EXPECT_FALSE(parse({"--bogus", "1"}, bad));
     EXPECT_FALSE(parse({"--clients", "1", "--rate", "5", "--seconds", "1"}, bad));
+    EXPECT_FALSE(parse({"--clients", "3", "--senders", "4"}, bad));
+    EXPECT_FALSE(parse({"--sources", "0"}, bad));
+    EXPECT_FALSE(parse({"--sources", "255"}, bad));
 }
 
 } // namespace
