@@ -3,7 +3,7 @@
 // The console road needs no display, so it is taken before any QApplication exists.
 #include "about/DutchTranslations.h"
 #include "about/Logo.h"
-#include "server/core/DescriptorLimit.h"
+#include "net/DescriptorLimit.h"
 #include "server/core/ServerCore.h"
 #include "server/headless/Headless.h"
 #include "server/ui/frmMain.h"
@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     // The program ends when the main window agrees to close, not when the last
     // window disappears (hiding to the notification area hides them all).
     QApplication::setQuitOnLastWindowClosed(false);
-    server::RaiseDescriptorLimit();
+    net::RaiseDescriptorLimit();
     server::ServerCore core;
     server::frmMain window(core);
     window.show();

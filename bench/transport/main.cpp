@@ -10,6 +10,7 @@
 #include "bench/server/ProcStats.h"
 #include "bench/transport/RelayClients.h"
 #include "bench/transport/RelayServer.h"
+#include "net/DescriptorLimit.h"
 
 #include <algorithm>
 #include <chrono>
@@ -74,13 +75,6 @@ Options parse(int argc, char** argv) {
         }
     }
     return o;
-}
-
-void raiseDescriptorLimit() {
-    rlimit limit{};
-    ::getrlimit(RLIMIT_NOFILE, &limit);
-    limit.rlim_cur = limit.rlim_max;
-    ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 // A relay process of the given transport; its port, or nothing.
@@ -192,7 +186,7 @@ Spread spread(std::vector<double> values) {
 
 int main(int argc, char** argv) {
     const Options options = parse(argc, argv);
-    raiseDescriptorLimit();
+    net::RaiseDescriptorLimit();
     std::signal(SIGPIPE, SIG_IGN);
 
     // Rounds go over every case in turn, so that a noisy moment hits all alike.

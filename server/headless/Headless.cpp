@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "server/headless/Headless.h"
 
-#include "server/core/DescriptorLimit.h"
+#include "net/DescriptorLimit.h"
 #include "server/core/LimitsText.h"
 #include "server/core/ServerCore.h"
 #include "server/core/ServerSettings.h"
@@ -253,7 +253,7 @@ int RunHeadless(int argc, char** argv, const std::function<void()>& onListening,
     limits.floodBurst = options.floodBurst.value_or(limits.floodBurst);
     bool logAll = false; // a console or a service log wants events, not every message
     server::ParseLogLevel(stored.Log, &logAll);
-    server::RaiseDescriptorLimit();
+    net::RaiseDescriptorLimit();
 
     server::ServerCore core;
     core.setLimits(limits);

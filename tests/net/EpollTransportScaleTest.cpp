@@ -2,6 +2,7 @@
 // The epoll transport with many connections, beside Qt's timers, and out of
 // file descriptors.
 #include "TransportHarness.h"
+#include "net/DescriptorLimit.h"
 
 #include <QElapsedTimer>
 #include <atomic>
@@ -32,12 +33,9 @@ std::size_t OpenDescriptors() {
     return n;
 }
 
+// The limit in force once raised; RLIM_INFINITY comes back as -1, which is RLIM_INFINITY again.
 rlim_t SoftLimitRaisedToHard() {
-    rlimit limit{};
-    ::getrlimit(RLIMIT_NOFILE, &limit);
-    limit.rlim_cur = limit.rlim_max;
-    ::setrlimit(RLIMIT_NOFILE, &limit);
-    return limit.rlim_cur;
+    return rlim_t(net::RaiseDescriptorLimit());
 }
 
 void SetSoftLimit(rlim_t soft) {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "server/core/DescriptorLimit.h"
+#include "net/DescriptorLimit.h"
 
 #include <sys/resource.h>
 
-namespace server {
+namespace net {
 
 long RaiseDescriptorLimit() {
     rlimit limit{};
@@ -18,4 +18,4 @@ long RaiseDescriptorLimit() {
     return limit.rlim_cur == RLIM_INFINITY ? -1 : long(limit.rlim_cur);
 }
 
-} // namespace server
+} // namespace net
