@@ -9,7 +9,10 @@
 # attackers the server dropped. Loopback only; every wait is bounded.
 #
 #   bench/server/freeze.py SERVER [--mode silent|drip] [--attackers 20] [--budget 32] [--seconds 30]
-import argparse, os, socket, subprocess, sys, tempfile, time
+import argparse, os, socket, sys, time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from benchroom import start_server, stop_server, login as benchroom_login
 
 ap = argparse.ArgumentParser()
 ap.add_argument("server")
@@ -19,36 +22,10 @@ ap.add_argument("--budget", type=int, default=32, help="--send-budget for the se
 ap.add_argument("--seconds", type=float, default=30)
 a = ap.parse_args()
 
-def free_port():
-    s = socket.socket(); s.bind(("127.0.0.1", 0)); p = s.getsockname()[1]; s.close(); return p
-
-port = free_port()
-args = [a.server, "--headless", "--port", str(port), "--password", "", "--flood-limit", "0",
-        "--max-pending-per-address", "0", "--login-timeout", "0", "--send-budget", str(a.budget)]
-env = dict(os.environ, XDG_CONFIG_HOME=tempfile.mkdtemp())
-server = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.PIPE, env=env)
+server, port = start_server(a.server, ["--flood-limit", "0", "--max-pending-per-address", "0",
+                                      "--login-timeout", "0", "--send-budget", str(a.budget)])
 try:
-    deadline = time.time() + 10
-    while True:
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close(); break
-        except OSError:
-            if time.time() > deadline: sys.exit("server does not listen")
-            time.sleep(0.1)
-
-    def login(name, rcvbuf=None):
-        s = socket.socket()
-        if rcvbuf: s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, rcvbuf)
-        s.connect(("127.0.0.1", port))
-        s.sendall(b"\xff\xffCACK" + name.encode() + b"##0.2 build \\#0013\0")
-        buf = b""; s.settimeout(10)
-        while b"\xff\xffSACK\0" not in buf: buf += s.recv(65536)
-        s.sendall(b"\xff\xffACKD\0")
-        own = b"#" + name.encode() + b"#0\0"
-        while own not in buf: buf += s.recv(65536)
-        s.setblocking(False)
-        return s
-
+    login = lambda name, rcvbuf=None: benchroom_login(port, name, rcvbuf)
     probe = login("probe")
     sender = login("sender")
     attackers = [login(f"a{i}", rcvbuf=4096) for i in range(a.attackers)]
@@ -122,6 +99,4 @@ try:
     print(f"RESULT mode={a.mode} attackers={a.attackers} budget_mib={a.budget} probes={n} "
           f"freeze_s={worst:.1f} dropped={dropped}")
 finally:
-    server.terminate()
-    try: server.wait(5)
-    except subprocess.TimeoutExpired: server.kill()
+    stop_server(server)
