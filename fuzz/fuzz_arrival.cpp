@@ -10,6 +10,7 @@
 #include "tests/support/FakeTransport.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <fuzzer/FuzzedDataProvider.h>
 
 namespace {
@@ -58,12 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::vector<int> seen;
     for (int step = 0; step < 64 && in.remaining_bytes() > 0; ++step) {
-        const int pick =
-            seen.empty() ? -1 : seen[in.ConsumeIntegralInRange<std::size_t>(0, seen.size() - 1)];
+        const int pick = seen.empty() ? -1 : seen[in.ConsumeIntegralInRange<std::size_t>(0, seen.size() - 1)];
         switch (in.ConsumeIntegralInRange(0, 7)) {
         case 0: {
             const int slot = fake->Request(QStringLiteral("127.0.0.%1").arg(in.ConsumeIntegralInRange(1, 2)));
-            if (slot > 0)
+            // A slot comes back after a release: listed once, or it counts twice.
+            if (slot > 0 && std::find(seen.begin(), seen.end(), slot) == seen.end())
                 seen.push_back(slot);
             break;
         }

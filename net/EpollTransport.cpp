@@ -24,8 +24,9 @@ constexpr int kEventsPerPass = 256;
 // growing the string clears the room first.
 constexpr std::size_t kMinSpareForRead = 4096;
 constexpr std::size_t kMaxSpareRead = 16 * 1024;
-// One readInto() takes at most this much; the rest is announced on the next pass.
-constexpr std::size_t kMaxReadPerCall = 4 * 1024 * 1024;
+// One readInto() takes at most this much; the rest is announced on the next pass,
+// so one connection cannot hand over more than the core handles in one go.
+constexpr std::size_t kMaxReadPerCall = 64 * 1024;
 
 } // namespace
 
@@ -177,14 +178,10 @@ void EpollTransport::Private::raiseClose(EpollConnection* c) {
     emit q->Close(slot);
 }
 
+// Whatever it left unread: a peer that is gone must not hold its slot until
+// reading resumes.
 void EpollTransport::Private::peerEndedWhileNotReading(EpollConnection* c) {
-    if (!hasUnread(c)) {
-        raiseClose(c);
-        return;
-    }
-    // Its last bytes wait until reading resumes; stop watching for an end already seen.
-    c->peerDone = true;
-    watch(c);
+    raiseClose(c);
 }
 
 bool EpollTransport::Private::hasUnread(const EpollConnection* c) const {
@@ -224,6 +221,11 @@ std::size_t EpollTransport::readInto(int slot, std::string& out) {
             break;
     }
     return total;
+}
+
+void EpollTransport::setSendBufferSize(int slot, int bytes) {
+    if (const EpollConnection* c = d->inSlot(slot))
+        ::setsockopt(c->fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
 }
 
 void EpollTransport::setReading(int slot, bool on) {

@@ -49,6 +49,7 @@ public:
     void setReading(int slot, bool on) override;
     void close(int slot) override;
     void abort(int slot) override;
+    void setSendBufferSize(int slot, int bytes) override;
 
     std::size_t unsentBytes(int slot) const override;
     std::size_t totalUnsentBytes() const override;

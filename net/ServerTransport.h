@@ -55,12 +55,19 @@ public:
     // Appends every byte waiting for the slot to out; returns how many.
     virtual std::size_t readInto(int slot, std::string& out) = 0;
     // Stops or resumes reading from the peer (back-pressure: the peer waits in TCP).
-    // While off, no DataArrival is raised for the slot; a peer close is still noticed.
+    // While off, no DataArrival is raised for the slot; a peer close is still
+    // noticed and raised at once, whatever is left unread.
     virtual void setReading(int slot, bool on) = 0;
     // Closes gracefully: queued bytes still leave, then the connection ends.
     virtual void close(int slot) = 0;
     // Ends the connection at once and throws queued bytes away.
     virtual void abort(int slot) = 0;
+    // Bounds what the system itself holds unsent for the slot (its send buffer);
+    // for a peer that falls behind. Without a system buffer: nothing to do.
+    virtual void setSendBufferSize(int slot, int bytes) {
+        (void)slot;
+        (void)bytes;
+    }
 
     // Bytes queued for the slot that the system has not taken yet.
     virtual std::size_t unsentBytes(int slot) const = 0;

@@ -8,7 +8,10 @@
 #
 #   bench/server/nonreaders.py SERVER [--silent 500] [--readers 10] [--mb 6] [--budget MIB] [--flood-limit R]
 #                              [--classic]
-import argparse, os, selectors, socket, subprocess, sys, tempfile, time
+import argparse, os, selectors, sys, time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from benchroom import start_server, stop_server, login as benchroom_login
 
 ap = argparse.ArgumentParser()
 ap.add_argument("server")
@@ -21,9 +24,6 @@ ap.add_argument("--timeout", type=float, default=60)
 ap.add_argument("--classic", action="store_true", help="a server without the limit options (a before figure)")
 a = ap.parse_args()
 
-def free_port():
-    s = socket.socket(); s.bind(("127.0.0.1", 0)); p = s.getsockname()[1]; s.close(); return p
-
 def status(pid, key):
     with open(f"/proc/{pid}/status") as f:
         for line in f:
@@ -31,35 +31,14 @@ def status(pid, key):
                 return int(line.split()[1])
     return 0
 
-port = free_port()
-args = [a.server, "--headless", "--port", str(port), "--password", ""]
+extra = []
 if not a.classic:
-    args += ["--flood-limit", a.flood_limit, "--max-pending-per-address", "0", "--login-timeout", "0"]
+    extra += ["--flood-limit", a.flood_limit, "--max-pending-per-address", "0", "--login-timeout", "0"]
 if a.budget is not None:
-    args += ["--send-budget", str(a.budget)]
-env = dict(os.environ, XDG_CONFIG_HOME=tempfile.mkdtemp())
-server = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.PIPE, env=env)
+    extra += ["--send-budget", str(a.budget)]
+server, port = start_server(a.server, extra)
 try:
-    deadline = time.time() + 10
-    while True:
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close(); break
-        except OSError:
-            if time.time() > deadline: sys.exit("server does not listen")
-            time.sleep(0.1)
-
-    def login(name, rcvbuf=None):
-        s = socket.socket()
-        if rcvbuf: s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, rcvbuf)
-        s.connect(("127.0.0.1", port))
-        s.sendall(b"\xff\xffCACK" + name.encode() + b"##0.2 build \\#0013\0")
-        buf = b""; s.settimeout(10)
-        while b"\xff\xffSACK\0" not in buf: buf += s.recv(65536)
-        s.sendall(b"\xff\xffACKD\0")
-        own = b"#" + name.encode() + b"#0\0"
-        while own not in buf: buf += s.recv(65536)
-        s.setblocking(False)
-        return s
+    login = lambda name, rcvbuf=None: benchroom_login(port, name, rcvbuf)
 
     readers = [login(f"r{i}") for i in range(a.readers)]
     sender = login("sender")
@@ -100,6 +79,4 @@ try:
           f"baseline_mb={baseline/1024:.1f} peak_mb={max(peak, hwm)/1024:.1f} "
           f"growth_mb={(max(peak, hwm) - baseline)/1024:.1f} dropped={dropped} served={served} seconds={elapsed:.1f}")
 finally:
-    server.terminate()
-    try: server.wait(5)
-    except subprocess.TimeoutExpired: server.kill()
+    stop_server(server)

@@ -7,9 +7,6 @@
 #include "server/core/CoreText.h"
 #include "server/core/ServerCore.h"
 
-#include <algorithm>
-#include <cmath>
-
 namespace server {
 
 namespace msg = ZindleMessages;
@@ -18,104 +15,103 @@ namespace wire = ZindleWire;
 void ServerCore::Winsock1_DataArrival(int Index) {
     if (!IsInUse(Index))
         return;
-    const auto i = static_cast<std::size_t>(Index);
-    if (Users[i].inArrival)
+    SlotRecord& r = Users[static_cast<std::size_t>(Index)];
+    if (r.inArrival)
         return; // raised again from inside this slot's own handler; it is read when done
-    const std::uint32_t generation = Users[i].generation;
-    Users[i].inArrival = true;
-
+    // The connection table hands over a bounded amount per pass; what a limit
+    // leaves unhandled waits in the input with reading switched off.
     std::string data;
     data.swap(readBuffer_);
     data.clear();
     transport_->readInto(Index, data);
-    const auto status = Users[i].input.Feed(data, [&](std::string_view message) {
-        return HandleMessage(Index, message) && Users[i].generation == generation;
-    });
+    r.input.Append(data);
     if (data.capacity() <= 256 * 1024)
         readBuffer_.swap(data);
-
-    SlotRecord& r = Users[i];
-    r.inArrival = false;
-    if (r.generation != generation) {
-        r.input.clear(); // the bytes of a connection that is gone
-        return;
-    }
-    if (status == wire::MessageBuffer::Status::Overflow) {
-        // A message longer than any we send: this is not our protocol.
-        SendToSlot(Index, msg::kServerWrongProtocol, false);
-        CloseAndRelease(Index, generation);
-        return;
-    }
-    if (limits_.floodRate > 0 && r.floodTokens < 1 && !r.floodPaused) {
-        r.floodPaused = true;
-        transport_->setReading(Index, false);
-        floodPaused_.emplace_back(Index, generation);
-    }
-    if (limits_.sendBudgetBytes > 0 && !budgetPaused_ &&
-        transport_->totalUnsentBytes() > limits_.sendBudgetBytes)
-        EnforceSendBudget();
+    DrainInput(Index);
 }
 
-// Counts one line against the sender's allowance (refilled at the line rate, up
-// to the burst). The allowance may go below zero within one arrival: the lines
-// already read are served, and reading waits until it has refilled.
-bool ServerCore::TakeFloodToken(SlotRecord& r) {
-    if (limits_.floodRate <= 0)
-        return true;
-    const std::int64_t now = Now();
-    const double refill = double(now - r.floodRefilledMs) * limits_.floodRate / 1000.0;
-    r.floodTokens = std::min(double(limits_.floodBurst), r.floodTokens + std::max(0.0, refill));
-    r.floodRefilledMs = now;
-    r.floodTokens -= 1;
-    return r.floodTokens >= 0;
+// One message at a time, and back-pressure is asked before each: out of
+// allowance or over the budget, the rest stays in the slot's input and reading
+// from the slot stops until it may go on.
+void ServerCore::DrainInput(int slot) {
+    SlotRecord& r = Users[static_cast<std::size_t>(slot)];
+    if (r.inArrival)
+        return; // its messages are being handled further up: that goes on
+    const std::uint32_t generation = r.generation;
+    r.inArrival = true;
+    for (;;) {
+        if (pressure_.Paused())
+            break; // reading is off everywhere; the rest goes on when it resumes
+        std::string_view message;
+        const SlotInput::Next next = r.input.Peek(&message);
+        if (next == SlotInput::Next::Empty)
+            break;
+        if (next == SlotInput::Next::Overflow) {
+            // A message longer than any we send: this is not our protocol.
+            r.input.Clear();
+            r.inArrival = false;
+            SendToSlot(slot, msg::kServerWrongProtocol, false);
+            CloseAndRelease(slot, generation);
+            return;
+        }
+        if (!pressure_.Take(slot, message.size(), Now())) {
+            pressure_.Wait({slot, generation}, message.size());
+            transport_->setReading(slot, false);
+            break;
+        }
+        r.input.Pop();
+        HandleMessage(slot, message);
+        if (r.generation != generation)
+            break;
+        if (pressure_.ShouldPause(transport_->totalUnsentBytes()))
+            EnforceSendBudget();
+    }
+    r.inArrival = false;
+    if (r.generation != generation)
+        r.input.Clear(); // the bytes of a connection that is gone
+}
+
+void ServerCore::ResumeWaiting(const std::vector<SlotRef>& refs) {
+    for (const SlotRef ref : refs) {
+        if (!IsInUse(ref.slot) || Users[std::size_t(ref.slot)].generation != ref.generation)
+            continue;
+        DrainInput(ref.slot);
+        // Reading goes on once what was held is handled and no limit stopped it again.
+        if (IsInUse(ref.slot) && Users[std::size_t(ref.slot)].generation == ref.generation &&
+            !pressure_.Paused() && !pressure_.Waiting(ref.slot))
+            transport_->setReading(ref.slot, true);
+    }
 }
 
 void ServerCore::ResumeFloodPaused() {
-    if (floodPaused_.empty())
-        return;
-    const std::int64_t now = Now();
-    std::vector<int> resumed;
-    std::erase_if(floodPaused_, [&](const std::pair<int, std::uint32_t>& entry) {
-        SlotRecord& r = Users[static_cast<std::size_t>(entry.first)];
-        if (r.generation != entry.second || r.user.InUse != kTrue || !r.floodPaused)
-            return true;
-        const double refill = double(now - r.floodRefilledMs) * limits_.floodRate / 1000.0;
-        if (limits_.floodRate > 0 && r.floodTokens + refill < 1)
-            return false;
-        r.floodTokens = std::min(double(limits_.floodBurst), r.floodTokens + std::max(0.0, refill));
-        r.floodRefilledMs = now;
-        r.floodPaused = false;
-        resumed.push_back(entry.first);
-        return true;
-    });
-    // Outside the walk: switching reading on may let arrivals in.
-    for (int slot : resumed)
-        if (!budgetPaused_ && IsInUse(slot))
-            transport_->setReading(slot, true);
+    ResumeWaiting(pressure_.Refilled(Now()));
 }
 
-bool ServerCore::HandleMessage(int slot, std::string_view message) {
+void ServerCore::HandleMessage(int slot, std::string_view message) {
     SlotRecord& r = Users[static_cast<std::size_t>(slot)];
-    TakeFloodToken(r);
     const bool loggedIn = r.user.Acknowledged == kTrue;
     const msg::Message m = msg::Classify(message);
+    const bool isLogin = m.kind != msg::Kind::Chat && (m.code == msg::kCack || m.code == msg::kAckd);
+    if (!loggedIn && (!isLogin || (m.code == msg::kCack && r.loginAccepted))) {
+        // Before the login only "CACK" and "ACKD" count; the rest is counted,
+        // and its text never reaches the log.
+        desk_.CountIgnored(slot);
+        return;
+    }
     if (m.kind == msg::Kind::Chat) {
         if (chatLog_)
             LogSlotLine("CHAT - [", slot, "] ", message);
-        if (loggedIn)
-            RelayChat(message);
-        return true;
+        RelayChat(message);
+        return;
     }
     const bool isPriv = m.code == msg::kPriv;
     if (logMessages_ && (chatLog_ || !isPriv))
         LogSlotLine(" IN <- [", slot, "] * ", m.body);
 
     if (m.code == msg::kCack)
-        return HandleCack(slot, m.payload);
-    if (m.code == msg::kAckd)
+        HandleCack(slot, m.payload);
+    else if (m.code == msg::kAckd)
         HandleAckd(slot);
-    else if (!loggedIn)
-        return true; // nothing else counts before the login
     else if (m.code == msg::kAway)
         HandleAway(slot);
     else if (isPriv)
@@ -123,7 +119,6 @@ bool ServerCore::HandleMessage(int slot, std::string_view message) {
     else if (m.code == msg::kFile)
         HandleFile(slot, m.payload);
     // Unknown codes are ignored.
-    return true;
 }
 
 void ServerCore::RelayChat(std::string_view line) {
@@ -141,21 +136,35 @@ void ServerCore::RelayChat(std::string_view line) {
 
 bool ServerCore::HandleCack(int slot, std::string_view payload) {
     SlotRecord& r = Users[static_cast<std::size_t>(slot)];
+    if (r.loginAccepted) {
+        // One nickname per connection: a second login would rename the user on
+        // the server only.
+        if (!r.secondCackLogged)
+            LogSlotLine("STATUS [", slot, "] Tweede aanmelding genegeerd");
+        r.secondCackLogged = true;
+        return false;
+    }
     if (IsBanned(r.ip)) {
         Refuse(slot, msg::kReasonBanned);
         return false;
     }
     msg::Cack login = msg::ParseCack(payload); // missing fields come back empty
-    for (std::int16_t s : LoggedIn_) {
-        const SlotRecord& other = Users[static_cast<std::size_t>(s)];
-        if (dubbelIP_ && other.ip == r.ip) {
-            Refuse(slot, msg::kReasonDuplicateIp);
-            return false;
+    if (dubbelIP_) {
+        for (std::int16_t s : LoggedIn_) {
+            if (Users[static_cast<std::size_t>(s)].ip == r.ip) {
+                Refuse(slot, msg::kReasonDuplicateIp);
+                return false;
+            }
         }
-        if (other.user.Nickname == login.nickname) {
-            Refuse(slot, msg::kReasonNickname);
-            return false;
-        }
+    }
+    const std::string key = AddressKey(r.ip);
+    if (limits_.maxUsersPerAddress > 0 && desk_.UsersFrom(key) >= limits_.maxUsersPerAddress) {
+        Refuse(slot, msg::kReasonDuplicateIp);
+        return false;
+    }
+    if (desk_.HeldByOther(login.nickname, slot)) {
+        Refuse(slot, msg::kReasonNickname);
+        return false;
     }
     if (password_ != login.scrambledPassword) {
         Refuse(slot, msg::kReasonPassword);
@@ -165,6 +174,8 @@ bool ServerCore::HandleCack(int slot, std::string_view payload) {
         Refuse(slot, msg::kReasonVersion);
         return false;
     }
+    desk_.Reserve(login.nickname, slot);
+    desk_.AddUser(key);
     r.user.Nickname = std::move(login.nickname);
     r.user.ClientVersion = std::move(login.versionText);
     r.loginAccepted = true;
@@ -185,7 +196,7 @@ void ServerCore::HandleAckd(int slot) {
     // connection skip the password and ban checks, or list a user twice.
     if (!r.loginAccepted || r.user.Acknowledged == kTrue)
         return;
-    ForgetPending(slot);
+    LeaveDesk(slot);
     r.user.Acknowledged = kTrue;
     LoggedIn_.push_back(static_cast<std::int16_t>(slot));
     BeginBatch(slot);

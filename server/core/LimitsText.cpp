@@ -76,6 +76,7 @@ ServerLimits LimitsFromSettings(const ServerSettings& stored) {
     ServerLimits limits;
     ParseLoginTimeout(stored.LoginTimeout, &limits.loginTimeoutSeconds);
     ParseMaxPending(stored.MaxPendingPerAddress, &limits.maxPendingPerAddress);
+    ParseMaxPending(stored.MaxUsersPerAddress, &limits.maxUsersPerAddress);
     ParseSendBudget(stored.SendBudget, &limits.sendBudgetBytes);
     ParseFloodLimit(stored.FloodLimit, &limits.floodRate, &limits.floodBurst);
     return limits;

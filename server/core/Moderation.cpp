@@ -9,7 +9,6 @@
 #include <QHostInfo>
 #include <QPointer>
 #include <QTimer>
-#include <algorithm>
 #include <memory>
 
 namespace server {
@@ -43,7 +42,7 @@ std::string ListedNickname(int slot, const std::string& nickname) {
 // ---------------------------------------------------------------- users
 
 bool ServerCore::IsInUse(int slot) const {
-    return slot >= 1 && slot <= kMaxSlot && Users[static_cast<std::size_t>(slot)].user.InUse == kTrue;
+    return Users.InUse(slot);
 }
 
 bool ServerCore::IsLoggedIn(int slot) const {
@@ -131,20 +130,30 @@ int ServerCore::SlotOfEntry(const QString& entry) {
     return slot ? *slot : -1;
 }
 
+std::string ServerCore::NoticeName(int slot) const {
+    return IsLoggedIn(slot) ? ListedNickname(slot, Users[static_cast<std::size_t>(slot)].user.Nickname)
+                            : std::string();
+}
+
+// The room hears of someone it knows; the target hears of it if it is in the room.
 void ServerCore::SendNotices(int target, const std::string& nickname, bool ban) {
     std::string other = "* ";
     other.append(nickname);
     other.append(ban ? kBannedOther : kKickedOther);
     const std::string_view personal = ban ? kBannedYou : kKickedYou;
-    ForEachLoggedIn([&](int s) { SendToSlot(s, s == target ? personal : std::string_view(other), false); });
+    ForEachLoggedIn([&](int s) {
+        if (s == target)
+            SendToSlot(s, personal, false);
+        else if (!nickname.empty())
+            SendToSlot(s, other, false);
+    });
 }
 
 bool ServerCore::Kick(int slot) {
     if (!IsInUse(slot))
         return false;
-    const SlotRecord& r = Users[static_cast<std::size_t>(slot)];
-    const std::uint32_t generation = r.generation;
-    SendNotices(slot, ListedNickname(slot, r.user.Nickname), false);
+    const std::uint32_t generation = Users[static_cast<std::size_t>(slot)].generation;
+    SendNotices(slot, NoticeName(slot), false);
     CloseAndRelease(slot, generation);
     return true;
 }
@@ -155,19 +164,19 @@ bool ServerCore::Ban(int slot) {
     const SlotRecord& r = Users[static_cast<std::size_t>(slot)];
     const std::string address = r.ip;
     const std::uint32_t generation = r.generation;
-    banList_.push_back(address);
+    bans_.Add(address);
     emit banListChanged();
-    SendNotices(slot, ListedNickname(slot, r.user.Nickname), true);
+    SendNotices(slot, NoticeName(slot), true);
     CloseAndRelease(slot, generation);
 
     // Every other connection from the banned address goes too, in slot order.
-    for (int s = 1; s <= kMaxSlot && inUseCount_ > 0; ++s) {
+    Users.ForEachInUse([&](int s) {
         const SlotRecord& other = Users[static_cast<std::size_t>(s)];
-        if (other.user.InUse != kTrue || other.ip != address)
-            continue;
-        SendNotices(s, other.user.Nickname, true);
+        if (other.ip != address)
+            return;
+        SendNotices(s, NoticeName(s), true);
         CloseAndRelease(s, other.generation);
-    }
+    });
     return true;
 }
 
@@ -180,44 +189,33 @@ bool ServerCore::BanEntry(const QString& entry) {
 
 // ---------------------------------------------------------------- ban list
 
-bool ServerCore::IsBanned(const std::string& ip) const {
-    return std::find(banList_.begin(), banList_.end(), ip) != banList_.end();
-}
-
 QStringList ServerCore::BanList() const {
     QStringList list;
-    list.reserve(static_cast<qsizetype>(banList_.size()));
-    for (const std::string& ip : banList_)
+    list.reserve(static_cast<qsizetype>(bans_.Entries().size()));
+    for (const std::string& ip : bans_.Entries())
         list << FromBytes(ip);
     return list;
 }
 
 void ServerCore::RemoveBan(int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= banList_.size())
-        return;
-    banList_.erase(banList_.begin() + index);
-    emit banListChanged();
+    if (index >= 0 && bans_.RemoveAt(static_cast<std::size_t>(index)))
+        emit banListChanged();
 }
 
 int ServerCore::RemoveBanAddress(const QString& ip) {
-    const std::string bytes = ToBytes(ip);
-    const auto before = banList_.size();
-    std::erase(banList_, bytes);
-    const int removed = static_cast<int>(before - banList_.size());
+    const int removed = bans_.RemoveAddress(ToBytes(ip));
     if (removed > 0)
         emit banListChanged();
     return removed;
 }
 
 void ServerCore::ClearBans() {
-    if (banList_.empty())
-        return;
-    banList_.clear();
-    emit banListChanged();
+    if (bans_.Clear())
+        emit banListChanged();
 }
 
 void ServerCore::AddBan(const QString& ip) {
-    banList_.push_back(ToBytes(ip));
+    bans_.Add(ToBytes(ip));
     emit banListChanged();
 }
 

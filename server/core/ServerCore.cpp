@@ -5,6 +5,7 @@
 #include "common/ZindleEncrypt.h"
 #include "net/ServerTransport.h"
 #include "server/core/CoreText.h"
+#include "server/core/ServerPort.h"
 #include "server/core/TransportFactory.h"
 
 #include <QDeadlineTimer>
@@ -14,7 +15,7 @@ namespace server {
 ServerCore::ServerCore(QObject* parent) : ServerCore(MakeServerTransport(), parent) {}
 
 ServerCore::ServerCore(net::ServerTransport* transport, QObject* parent)
-    : QObject(parent), log_(this), transport_(transport), Users(kSlotCount) {
+    : QObject(parent), log_(this), transport_(transport) {
     if (!transport_->parent())
         transport_->setParent(this);
     scratch_.reserve(1024);
@@ -28,12 +29,10 @@ ServerCore::~ServerCore() {
     transport_->disconnect(this);
     if (listening_) {
         transport_->stopListening();
-        for (int slot = 1; slot <= kMaxSlot && inUseCount_ > 0; ++slot) {
-            if (Users[static_cast<std::size_t>(slot)].user.InUse == kTrue) {
-                transport_->abort(slot);
-                --inUseCount_;
-            }
-        }
+        Users.ForEachInUse([&](int slot) {
+            transport_->abort(slot);
+            Users.Free(slot);
+        });
     }
 }
 
@@ -78,17 +77,15 @@ bool ServerCore::StartServer(const QString& portText, QString* error) {
         return true;
     AddLog(std::string_view("STATUS [0] Server wordt gestart.."));
 
-    bool ok = false;
-    const uint port = portText.trimmed().toUInt(&ok, 10);
+    const std::optional<quint16> port = ParsePort(portText);
     QString reason;
-    if (!ok || port < 1 || port > 65535) {
-        reason =
-            QStringLiteral("Ongeldige poort \"%1\": kies een getal van 1 tot en met 65535.").arg(portText);
+    if (!port) {
+        reason = InvalidPortReason(portText) + u'.';
     } else {
         password_ = ZindleEncrypt::Encrypt(ToBytes(roomPassword_));
         QString listenError;
-        if (!transport_->listen(static_cast<quint16>(port), &listenError)) {
-            reason = QStringLiteral("Kan niet luisteren op poort %1: %2").arg(port).arg(listenError);
+        if (!transport_->listen(*port, &listenError)) {
+            reason = QStringLiteral("Kan niet luisteren op poort %1: %2").arg(*port).arg(listenError);
             transport_->stopListening();
         }
     }
@@ -117,7 +114,7 @@ void ServerCore::StopServer() {
     transport_->stopListening();
     housekeeping_.stop();
     ReleaseAll();
-    AutoCount_ = 1;
+    Users.RestartCounter();
     listening_ = false;
     emit userListChanged();
     emit listeningChanged(false);

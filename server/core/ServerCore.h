@@ -16,14 +16,19 @@
 //
 // The main window and the console both drive one ServerCore; they read its
 // state and call its operations, and show what its signals announce.
-// Everything runs on the thread that owns the object. The code is split by job:
-// ServerCore.cpp (log, start and stop, housekeeping), SlotTable.cpp (connections,
-// send path, release, budget), Dispatcher.cpp (logins and relays),
-// Moderation.cpp (kick, ban, ban list, info), RoomSettings.cpp (name, message of
-// the day, password).
+// Everything runs on the thread that owns the object. The core is a facade over
+// a few owners, each with its own state: the slot table (SlotTable), the login
+// desk (LoginDesk), back-pressure (BackPressure) and the ban list (BanList). Its
+// own files carry them out: ServerCore.cpp (log, start and stop, housekeeping),
+// CoreConnections.cpp (accept, send path, release, budget), Dispatcher.cpp (one
+// message at a time: logins and relays), Moderation.cpp (kick, ban, info),
+// RoomSettings.cpp (name, message of the day, password).
+#include "server/core/BackPressure.h"
+#include "server/core/BanList.h"
 #include "server/core/LogModel.h"
+#include "server/core/LoginDesk.h"
 #include "server/core/ServerLimits.h"
-#include "server/core/SlotRecord.h"
+#include "server/core/SlotTable.h"
 #include "server/core/UserSlot.h"
 
 #include <QObject>
@@ -48,14 +53,16 @@ namespace server {
 class ServerCore : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kSlotCount = 32767; // records 0..32766; 0 is the listener
-    static constexpr int kMaxSlot = 32766;
+    static constexpr int kSlotCount = SlotTable::kSlotCount; // records 0..32766; 0 is the listener
+    static constexpr int kMaxSlot = SlotTable::kMaxSlot;
     // A slot whose unsent bytes grow past this is dropped as if its peer closed.
     static constexpr std::size_t kMaxUnsentBytes = 4 * 1024 * 1024;
     // The same for a slot that has not logged in.
     static constexpr std::size_t kMaxUnsentBeforeLogin = 64 * 1024;
-    // A holder of unsent bytes that took none for this long counts as not reading.
-    static constexpr std::int64_t kStalledMs = 5000;
+    // A slot holding this much unsent gets a small system send buffer, so what
+    // the system holds for it stays small too.
+    static constexpr std::size_t kBoundSendBufferAt = 512 * 1024;
+    static constexpr int kBoundedSendBuffer = 64 * 1024;
     // How often deadlines, paused readers and the budget are looked at.
     static constexpr int kHousekeepingMs = 100;
 
@@ -121,8 +128,8 @@ public:
     const UserSlot& User(int slot) const { return Users[static_cast<std::size_t>(slot)].user; }
     bool IsInUse(int slot) const;
     bool IsLoggedIn(int slot) const;
-    int AutoCount() const { return AutoCount_; }
-    int ConnectionCount() const { return inUseCount_; }
+    int AutoCount() const { return Users.AutoCount(); }
+    int ConnectionCount() const { return Users.Count(); }
     QString RemoteIP(int slot) const; // empty when the slot holds no connection
     quint16 RemotePort(int slot) const;
     // The host name found by LookUpHost(); empty until then or when there is none.
@@ -154,7 +161,7 @@ public:
     void Tick();
     // Monotonic milliseconds; tests put a clock of their own in.
     void setClock(std::function<std::int64_t()> clock) { clock_ = std::move(clock); }
-    bool ReadingPausedForBudget() const { return budgetPaused_; }
+    bool ReadingPausedForBudget() const { return pressure_.Paused(); }
 
 signals:
     void userListChanged();
@@ -173,7 +180,7 @@ private:
     void Winsock1_Close(int Index);
     void OnOutOfDescriptors();
 
-    // ---- send path (SlotTable.cpp)
+    // ---- send path (CoreConnections.cpp)
     // Frames and sends one message; command messages are logged as "UIT -> [".
     void SendToSlot(int slot, std::string_view text, bool SpecialPacket);
     void SendFrame(int slot, const char* data, std::size_t size);
@@ -184,20 +191,24 @@ private:
     void MarkOverfull(int slot);
     void DropOverfullSlots();
     void EnforceSendBudget();
+    std::vector<BackPressure::Holder> Holders();
     void SetReadingAll(bool on);
 
-    // ---- slot table (SlotTable.cpp)
-    int TakeFreeSlot();
+    // ---- slots (CoreConnections.cpp)
+    bool Admit(const std::string& ip);
     // Ends the slot's connection (gracefully, or at once when abort is set) and
     // runs the close handling, unless the connection of that generation is gone.
     void CloseAndRelease(int slot, std::uint32_t generation, bool abort = false);
     void Release(int slot);
     void ReleaseAll();
-    void ForgetPending(int slot);
+    void LeaveDesk(int slot);
     void ExpireLogins();
 
-    // ---- dispatcher (Dispatcher.cpp)
-    bool HandleMessage(int slot, std::string_view message); // false: stop this arrival
+    // ---- dispatcher (Dispatcher.cpp): no state of its own
+    // Handles the slot's messages one at a time while its limits allow.
+    void DrainInput(int slot);
+    void ResumeWaiting(const std::vector<SlotRef>& refs);
+    void HandleMessage(int slot, std::string_view message);
     bool HandleCack(int slot, std::string_view payload);
     void HandleAckd(int slot);
     void HandleAway(int slot);
@@ -205,12 +216,13 @@ private:
     void HandleFile(int slot, std::string_view payload);
     void RelayChat(std::string_view line);
     void Refuse(int slot, std::string_view reason);
-    bool TakeFloodToken(SlotRecord& record);
     void ResumeFloodPaused();
 
     // ---- moderation (Moderation.cpp)
+    // The nickname the room knows the slot by: empty for one that never logged in.
+    std::string NoticeName(int slot) const;
     void SendNotices(int target, const std::string& nickname, bool ban);
-    bool IsBanned(const std::string& ip) const;
+    bool IsBanned(const std::string& ip) const { return bans_.IsBanned(ip); }
 
     void LogSlotLine(std::string_view head, int slot, std::string_view mid, std::string_view tail = {});
 
@@ -232,33 +244,23 @@ private:
     std::function<std::int64_t()> clock_;
     ServerLimits limits_;
 
-    std::vector<SlotRecord> Users; // index = slot
+    SlotTable Users; // index = slot
+    LoginDesk desk_;
+    BackPressure pressure_{limits_};
+    server::BanList bans_; // qualified: BanList() is a member too
     std::vector<std::int16_t> LoggedIn_;
     std::deque<std::vector<std::int16_t>> walks_; // ForEachLoggedIn's snapshots, by depth
     std::size_t walkDepth_ = 0;
     std::vector<int> overfullQueue_;
     bool dropScheduled_ = false;
-    int AutoCount_ = 1;
-    int inUseCount_ = 0;
     bool listening_ = false;
     bool logMessages_ = true;
-
-    // Connections waiting to log in: (slot, generation) in order of accept, and
-    // how many wait per address.
-    std::vector<std::pair<int, std::uint32_t>> pendingLogins_;
-    std::size_t pendingFront_ = 0;
-    std::unordered_map<std::string, int> pendingPerAddress_;
-    std::vector<std::pair<int, std::uint32_t>> floodPaused_;
-    bool budgetPaused_ = false;
-    std::size_t pausedLowest_ = 0;      // the smallest backlog seen while reading waits
-    std::int64_t pausedProgressMs_ = 0; // when it last shrank
     bool outOfDescriptors_ = false;
 
     std::string serverNaam_, motd_, password_;
     QString roomPassword_;
     bool chatLog_ = true;
     bool dubbelIP_ = false;
-    std::vector<std::string> banList_;
 
     std::string scratch_;    // reused for log lines and frames on the relay path
     std::string relayFrame_; // the chat line being relayed, framed

@@ -6,8 +6,8 @@
 namespace server {
 
 namespace {
-QString Get(const QString& key, const QString& def = QString()) {
-    return net::GetSetting(kSettingsApplication, kSettingsSection, key, def);
+QString Get(const char* key, const QString& def = QString()) {
+    return net::GetSetting(kSettingsApplication, kSettingsSection, QString::fromLatin1(key), def);
 }
 
 // The number at the start of the text after leading blanks, as the store's
@@ -44,22 +44,36 @@ bool CheckFromText(const QString& text) {
     return LeadingNumber(text) != 0;
 }
 
+bool SaveServerSetting(const char* key, const QString& value) {
+    return net::SaveSetting(kSettingsApplication, kSettingsSection, QString::fromLatin1(key), value);
+}
+
+QString ChatLogText(bool on) {
+    return on ? QStringLiteral("-1") : QStringLiteral("0");
+}
+
+QString CheckText(bool on) {
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
 ServerSettings ReadServerSettings() {
+    using namespace settingkey;
     ServerSettings s;
-    s.ServerNaam = Get(QStringLiteral("ServerNaam"));
-    s.MOTD = Get(QStringLiteral("MOTD"));
-    s.Port = Get(QStringLiteral("Port"), QStringLiteral("12345"));
-    s.Password = Get(QStringLiteral("Password"));
+    s.ServerNaam = Get(kServerNaam);
+    s.MOTD = Get(kMOTD);
+    s.Port = Get(kPort, QStringLiteral("12345"));
+    s.Password = Get(kPassword);
     s.PasswordEnabled = !s.Password.isEmpty();
-    const QString chatLog = Get(QStringLiteral("ChatLog"));
+    const QString chatLog = Get(kChatLog);
     s.ChatLogStored = !chatLog.isEmpty();
     s.ChatLog = s.ChatLogStored ? ChatLogFromText(chatLog) : true;
-    s.chkDubbelIP = CheckFromText(Get(QStringLiteral("chkDubbelIP")));
-    s.LoginTimeout = Get(QStringLiteral("LoginTimeout"));
-    s.MaxPendingPerAddress = Get(QStringLiteral("MaxPendingPerAddress"));
-    s.SendBudget = Get(QStringLiteral("SendBudget"));
-    s.FloodLimit = Get(QStringLiteral("FloodLimit"));
-    s.Log = Get(QStringLiteral("Log"));
+    s.chkDubbelIP = CheckFromText(Get(kDubbelIP));
+    s.LoginTimeout = Get(kLoginTimeout);
+    s.MaxPendingPerAddress = Get(kMaxPendingPerAddress);
+    s.MaxUsersPerAddress = Get(kMaxUsersPerAddress);
+    s.SendBudget = Get(kSendBudget);
+    s.FloodLimit = Get(kFloodLimit);
+    s.Log = Get(kLog);
     return s;
 }
 

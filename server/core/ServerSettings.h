@@ -1,13 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The server's stored options (application "ZindleChatServer", section "Options"),
-// read as the main window reads them at start-up. Reading writes nothing.
+// The server's stored options (application "ZindleChatServer", section "Options"):
+// their keys and encodings, read as the main window reads them at start-up
+// (reading writes nothing) and written the way the window writes them.
 #include <QString>
 
 namespace server {
 
 inline const QString kSettingsApplication = QStringLiteral("ZindleChatServer");
 inline const QString kSettingsSection = QStringLiteral("Options");
+
+// The keys of the store.
+namespace settingkey {
+inline constexpr const char* kServerNaam = "ServerNaam";
+inline constexpr const char* kMOTD = "MOTD";
+inline constexpr const char* kPort = "Port";
+inline constexpr const char* kPassword = "Password";
+inline constexpr const char* kChatLog = "ChatLog";
+inline constexpr const char* kDubbelIP = "chkDubbelIP";
+inline constexpr const char* kLoginTimeout = "LoginTimeout";
+inline constexpr const char* kMaxPendingPerAddress = "MaxPendingPerAddress";
+inline constexpr const char* kMaxUsersPerAddress = "MaxUsersPerAddress";
+inline constexpr const char* kSendBudget = "SendBudget";
+inline constexpr const char* kFloodLimit = "FloodLimit";
+inline constexpr const char* kLog = "Log";
+} // namespace settingkey
 
 struct ServerSettings {
     QString ServerNaam;
@@ -19,11 +36,17 @@ struct ServerSettings {
     bool chkDubbelIP = false;
     bool ChatLogStored = false; // the store held a non-empty "ChatLog"
     // The limits as text (see LimitsText.h); empty: the default.
-    QString LoginTimeout, MaxPendingPerAddress, SendBudget, FloodLimit;
+    QString LoginTimeout, MaxPendingPerAddress, MaxUsersPerAddress, SendBudget, FloodLimit;
     QString Log; // "all" or "events"
 };
 
 ServerSettings ReadServerSettings();
+// Writes one option; false when the store could not be written.
+bool SaveServerSetting(const char* key, const QString& value);
+
+// The encodings the window writes: "-1"/"0" for ChatLog, "1"/"0" for a check box.
+QString ChatLogText(bool on);
+QString CheckText(bool on);
 
 // "-1"/"0"/"True"/"False" and numbers; anything else counts as on (the default).
 bool ChatLogFromText(const QString& text);

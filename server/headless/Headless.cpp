@@ -232,8 +232,7 @@ int RunHeadless(int argc, char** argv, const std::function<void()>& onListening,
     const server::ServerSettings stored = server::ReadServerSettings();
     const QString port = options.port.value_or(stored.Port);
     if (!server::ValidPort(port)) {
-        WriteError(
-            QStringLiteral("Ongeldige poort \"%1\": kies een getal van 1 tot en met 65535\n").arg(port));
+        WriteError(server::InvalidPortReason(port) + u'\n');
         return 2;
     }
 
@@ -248,6 +247,7 @@ int RunHeadless(int argc, char** argv, const std::function<void()>& onListening,
     server::ServerLimits limits = server::LimitsFromSettings(stored);
     limits.loginTimeoutSeconds = options.loginTimeout.value_or(limits.loginTimeoutSeconds);
     limits.maxPendingPerAddress = options.maxPendingPerAddress.value_or(limits.maxPendingPerAddress);
+    limits.maxUsersPerAddress = options.maxUsersPerAddress.value_or(limits.maxUsersPerAddress);
     limits.sendBudgetBytes = options.sendBudget.value_or(limits.sendBudgetBytes);
     limits.floodRate = options.floodRate.value_or(limits.floodRate);
     limits.floodBurst = options.floodBurst.value_or(limits.floodBurst);

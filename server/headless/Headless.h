@@ -4,7 +4,7 @@
 //   ZindleChatServer --headless [--port N] [--password TEXT | --password-file PATH] [--name TEXT]
 //                    [--motd TEXT] [--no-duplicate-ip] [--chat-log on|off] [--log all|events]
 //                    [--login-timeout S] [--max-pending-per-address N] [--send-budget MIB]
-//                    [--flood-limit R[/B]]
+//                    [--flood-limit R[/B]] [--max-users-per-address N]
 //   ZindleChatServer --help | --version
 // Needs no display: it runs on a QCoreApplication of its own (or the one that exists).
 #include <functional>

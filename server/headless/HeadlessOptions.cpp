@@ -18,6 +18,7 @@ bool TakesValue(const QString& flag) {
                                        QStringLiteral("--password-file"),
                                        QStringLiteral("--login-timeout"),
                                        QStringLiteral("--max-pending-per-address"),
+                                       QStringLiteral("--max-users-per-address"),
                                        QStringLiteral("--send-budget"),
                                        QStringLiteral("--flood-limit"),
                                        QStringLiteral("--log")};
@@ -34,12 +35,6 @@ void TakeValue(HeadlessOptions& o, const QString& flag, const QString& value, Pa
         o.error = QStringLiteral("%1 verwacht %2, niet \"%3\"").arg(flag, QString::fromUtf8(expects), value);
 }
 } // namespace
-
-bool ValidPort(const QString& text) {
-    bool ok = false;
-    const uint port = text.toUInt(&ok, 10);
-    return ok && !text.isEmpty() && text.front().isDigit() && port >= 1 && port <= 65535;
-}
 
 HeadlessOptions ParseHeadlessOptions(const QStringList& args) {
     HeadlessOptions o;
@@ -71,8 +66,7 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& args) {
             o.noDuplicateIp = true;
         } else if (flag == u"--port") {
             if (!ValidPort(*value))
-                o.error = QStringLiteral("Ongeldige poort \"%1\": kies een getal van 1 tot en met 65535")
-                              .arg(*value);
+                o.error = InvalidPortReason(*value);
             o.port = value;
         } else if (flag == u"--password") {
             o.password = value;
@@ -93,6 +87,8 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& args) {
             TakeValue(o, flag, *value, ParseLoginTimeout, o.loginTimeout, "een aantal seconden");
         } else if (flag == u"--max-pending-per-address") {
             TakeValue(o, flag, *value, ParseMaxPending, o.maxPendingPerAddress, "een aantal");
+        } else if (flag == u"--max-users-per-address") {
+            TakeValue(o, flag, *value, ParseMaxPending, o.maxUsersPerAddress, "een aantal");
         } else if (flag == u"--send-budget") {
             TakeValue(o, flag, *value, ParseSendBudget, o.sendBudget, "een aantal MiB");
         } else if (flag == u"--flood-limit") {
@@ -191,14 +187,17 @@ QString HeadlessHelpText(bool daemon) {
                "Grenzen (0 zet een grens uit):\n"
                "  --login-timeout S    wie niet binnen S seconden inlogt, wordt verbroken (30)\n"
                "  --max-pending-per-address N\n"
-               "                       verbindingen per adres die op hun login wachten (64)\n"
+               "                       verbindingen per adres die op hun login wachten (64);\n"
+               "                       daarboven maakt de oudste plaats voor de nieuwe\n"
+               "  --max-users-per-address N\n"
+               "                       ingelogde gebruikers per adres (0: geen grens, standaard)\n"
                "  --send-budget MIB    onverzonden gegevens van de hele server samen (256);\n"
                "                       daarboven wacht de server met lezen en vallen clients\n"
                "                       die niet meer lezen\n"
                "  --flood-limit R[/B]  regels per seconde per gebruiker, met uitschieters tot\n"
                "                       B (50/200); daarboven wacht de server met lezen\n"
                "Dezelfde grenzen gelden ook als instelling (LoginTimeout, MaxPendingPerAddress,\n"
-               "SendBudget, FloodLimit, Log); de opties gaan voor.\n"
+               "MaxUsersPerAddress, SendBudget, FloodLimit, Log); de opties gaan voor.\n"
                "\n"
                "  --help               deze tekst\n"
                "  --version            versie van het programma\n"

@@ -2,6 +2,8 @@
 #pragma once
 // The console server's command line. Flags override the stored options for this
 // run only; nothing is written back.
+#include "server/core/ServerPort.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -15,7 +17,7 @@ struct HeadlessOptions {
     bool noDuplicateIp = false;
     std::optional<bool> chatLog;
     std::optional<QString> passwordFile;
-    std::optional<int> loginTimeout, maxPendingPerAddress;
+    std::optional<int> loginTimeout, maxPendingPerAddress, maxUsersPerAddress;
     std::optional<std::size_t> sendBudget; // bytes
     std::optional<double> floodRate;
     std::optional<int> floodBurst;
@@ -29,9 +31,6 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& args);
 // The room password from a file: its first line, without the line end. False,
 // with a readable reason, when the file cannot be read.
 bool ReadPasswordFile(const QString& path, QString* password, QString* error);
-
-// A port text is a whole number 1..65535.
-bool ValidPort(const QString& text);
 
 // "\n" (backslash, n) in a --motd or console motd stands for a line break (CR LF);
 // "\\" for one backslash.

@@ -233,7 +233,7 @@ void frmMain::Form_Load() {
     chkPassword->setChecked(settings.PasswordEnabled);
 
     if (!settings.ChatLogStored)
-        net::SaveSetting(kSettingsApplication, kSettingsSection, "ChatLog", "-1");
+        SaveServerSetting(settingkey::kChatLog, ChatLogText(true));
     chkDubbelIP->setChecked(settings.chkDubbelIP);
     core.setDubbelIP(settings.chkDubbelIP);
     core.setChatLog(settings.ChatLog);
@@ -353,14 +353,15 @@ bool frmMain::Form_QueryUnload() {
 void frmMain::SaveSettings() {
     bool saved = true;
     auto save = [&saved](const char* key, const QString& value) {
-        saved = net::SaveSetting(kSettingsApplication, kSettingsSection, key, value) && saved;
+        saved = SaveServerSetting(key, value) && saved;
     };
-    save("ServerNaam", txtServerNaam->text());
-    save("Port", txtPort->text());
-    save("Password", chkPassword->isChecked() ? txtPassword->text() : QString());
-    save("MOTD", MotdBoxText());
-    save("ChatLog", core.ChatLog() ? "-1" : "0");
-    save("chkDubbelIP", chkDubbelIP->isChecked() ? "1" : "0");
+    using namespace settingkey;
+    save(kServerNaam, txtServerNaam->text());
+    save(kPort, txtPort->text());
+    save(kPassword, chkPassword->isChecked() ? txtPassword->text() : QString());
+    save(kMOTD, MotdBoxText());
+    save(kChatLog, ChatLogText(core.ChatLog()));
+    save(kDubbelIP, CheckText(chkDubbelIP->isChecked()));
     if (!saved)
         MsgBox(this, QMessageBox::Warning, "ZindleChat",
                QStringLiteral("De instellingen konden niet worden opgeslagen in %1.")

@@ -24,6 +24,7 @@ public:
         std::size_t unsent = 0; // sent but not taken by the peer
         std::int64_t progress = 0;
         bool inArrival = false;
+        int sendBuffer = 0; // what setSendBufferSize asked for (0: never)
     };
     enum class Ending { Open, Closed, Aborted, PeerClosed };
 
@@ -66,6 +67,10 @@ public:
     void setReading(int slot, bool on) override;
     void close(int slot) override { End(slot, Ending::Closed); }
     void abort(int slot) override { End(slot, Ending::Aborted); }
+    void setSendBufferSize(int slot, int bytes) override {
+        if (Has(slot))
+            At(slot).sendBuffer = bytes;
+    }
     std::size_t unsentBytes(int slot) const override;
     std::size_t totalUnsentBytes() const override;
     std::int64_t lastProgressMs(int slot) const override;

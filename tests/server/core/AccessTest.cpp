@@ -47,7 +47,7 @@ TEST_F(Access, NothingButTheLoginCountsBeforeIt) {
     EXPECT_TRUE(Got(anna).empty());
     EXPECT_TRUE(Got(bob).empty());
     EXPECT_EQ(core.User(bob).Away, server::kFalse);
-    EXPECT_TRUE(LogHas(" IN <- [2] * AWAY"));
+    EXPECT_FALSE(LogHas("AWAY")) << "what strangers send is counted, not logged";
 
     // A private message to a slot that holds a connection but is not logged in
     // is as undeliverable as one to an empty slot.
@@ -101,28 +101,35 @@ TEST_F(Access, AConnectionThatDoesNotLogInInTimeIsClosed) {
     EXPECT_TRUE(core.IsInUse(idle));
 }
 
-TEST_F(Access, OnlySoManyConnectionsOfOneAddressMayWaitToLogIn) {
+TEST_F(Access, AtItsWaitingLimitAnAddressLetsTheNewestInAndTheOldestGo) {
     server::ServerLimits limits = core.Limits();
     limits.maxPendingPerAddress = 3;
     core.setLimits(limits);
     std::vector<int> waiting;
     for (int i = 0; i < 3; ++i)
         waiting.push_back(Connect(QStringLiteral("10.0.0.1")));
-    EXPECT_EQ(Connect(QStringLiteral("10.0.0.1")), -1);
-    EXPECT_EQ(fake->refused, 1);
+    const int fourth = Connect(QStringLiteral("10.0.0.1"));
+    EXPECT_NE(fourth, -1);
+    EXPECT_EQ(fake->refused, 0);
+    EXPECT_EQ(fake->EndingOf(waiting[0]), Ending::Aborted);
+    EXPECT_TRUE(LogHas("STATUS [1] Wachtte het langst op inloggen, maakt plaats voor een nieuwe verbinding"));
+    EXPECT_TRUE(core.IsInUse(waiting[1]));
     EXPECT_NE(Connect(QStringLiteral("10.0.0.2")), -1);
 
-    // One logs in, one leaves: two places free up.
-    Cack(waiting[0], "een");
-    SayCmd(waiting[0], "ACKD");
-    fake->PeerClose(waiting[1]);
-    EXPECT_NE(Connect(QStringLiteral("10.0.0.1")), -1);
-    EXPECT_NE(Connect(QStringLiteral("10.0.0.1")), -1);
-    EXPECT_EQ(Connect(QStringLiteral("10.0.0.1")), -1);
+    // One that logs in no longer waits: it is never the one to go.
+    Cack(waiting[1], "een");
+    SayCmd(waiting[1], "ACKD");
+    Connect(QStringLiteral("10.0.0.1"));
+    Connect(QStringLiteral("10.0.0.1"));
+    EXPECT_TRUE(core.IsLoggedIn(waiting[1]));
+    EXPECT_EQ(fake->EndingOf(waiting[2]), Ending::Aborted);
+    EXPECT_EQ(fake->EndingOf(fourth), Ending::Open);
 
     limits.maxPendingPerAddress = 0;
     core.setLimits(limits);
-    EXPECT_NE(Connect(QStringLiteral("10.0.0.1")), -1);
+    for (int i = 0; i < 5; ++i)
+        Connect(QStringLiteral("10.0.0.1"));
+    EXPECT_EQ(fake->EndingOf(fourth), Ending::Open);
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "common/ZindleEncrypt.h"
 #include "tests/server/core/CoreFixture.h"
 
+#include <QElapsedTimer>
+
 using namespace testing_support;
 
 namespace {
@@ -104,6 +106,50 @@ TEST_F(DoorTest, TheBudgetDropsReadersThatStoppedAndServesTheRest) {
     EXPECT_FALSE(talker.Closed());
     reader.Send("reader> nog steeds");
     EXPECT_TRUE(talker.WaitForMessage("reader> nog steeds", 5000));
+}
+
+// A peer that closes while the server does not read from it leaves at once,
+// with bytes still unread: no ghost in the user list.
+TEST_F(DoorTest, APeerThatClosesWhileNotReadLeavesAtOnce) {
+    server::ServerLimits limits = core.Limits();
+    limits.floodRate = 1;
+    limits.floodBurst = 3;
+    core.setLimits(limits);
+    RawClient& anna = LoggedInClient("anna");
+    RawClient& bob = LoggedInClient("bob");
+    std::string lines;
+    for (int i = 0; i < 20; ++i)
+        lines += "anna> " + std::to_string(i) + '\0';
+    anna.SendRaw(lines);
+    ASSERT_TRUE(bob.WaitForMessage("anna> 0"));
+    Settle(100);
+    anna.Socket().disconnectFromHost();
+    EXPECT_TRUE(WaitFor([&] { return core.LoggedIn().size() == 1; }, 2000));
+    EXPECT_TRUE(bob.WaitForMessage(Cmd("USRD1"), 2000));
+    EXPECT_LT(bob.Count("anna> 19"), 1u);
+}
+
+// A reader on a slow link beside someone who sends 40 big lines a second: the
+// byte allowance keeps the sender to what slow readers can follow.
+TEST_F(DoorTest, ASlowReaderBesideABigLineSenderStays) {
+    core.setChatLog(false);
+    RawClient& sender = LoggedInClient("sender");
+    RawClient& slow = LoggedInClient("slow");
+    slow.Socket().setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 16384);
+    slow.Socket().setReadBufferSize(16384);
+    QObject::disconnect(&slow.Socket(), &QTcpSocket::readyRead, nullptr, nullptr);
+    const std::string line = "sender> " + std::string(60'000, 'z');
+    // About 64 KiB a second, read in small steps, for four seconds.
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 4000) {
+        sender.Send(line);
+        sender.Send(line);
+        Settle(50);
+        slow.Socket().read(3200);
+    }
+    EXPECT_FALSE(LogHas("Client leest niet meer"));
+    EXPECT_EQ(core.LoggedIn().size(), 2u);
 }
 
 } // namespace

@@ -114,10 +114,10 @@ TEST_F(Login, DuplicateAddressCountsOnlyLoggedInUsers) {
     EXPECT_EQ(Got(bob), Messages{Command("SACK")}) << "anna has not sent ACKD yet";
     SayCmd(anna, "ACKD");
     ASSERT_TRUE(core.IsLoggedIn(anna));
-    // A second CACK from a logged-in user meets itself.
+    // A second CACK from a logged-in user is ignored: it does not meet itself.
     Cack(anna, "anna2");
-    EXPECT_EQ(Got(anna).back(), Command("ERRODBIP"));
-    EXPECT_EQ(fake->EndingOf(anna), Ending::Closed);
+    EXPECT_EQ(Got(anna).back(), Command("USRL1#anna#0"));
+    EXPECT_EQ(fake->EndingOf(anna), Ending::Open);
 }
 
 TEST_F(Login, SlotNumbering) {

@@ -4,6 +4,7 @@
 #include "server/core/ServerSettings.h"
 #include "net/SettingsStore.h"
 #include "server/core/LimitsText.h"
+#include "server/core/ServerPort.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,6 +49,31 @@ TEST(ServerSettingsTest, AWriteThatFailsIsReported) {
     EXPECT_FALSE(
         net::SaveSetting(QStringLiteral("ZindleChatServerBlocked"), server::kSettingsSection, "Port", "1"));
     QDir(path).removeRecursively();
+}
+
+// One port rule for the window, the console and the daemon.
+TEST(ServerPortTest, AWholeNumberFromOneTo65535WithBlanksAroundIt) {
+    EXPECT_EQ(server::ParsePort("12345"), 12345);
+    EXPECT_EQ(server::ParsePort(" 80 "), 80);
+    EXPECT_EQ(server::ParsePort("65535"), 65535);
+    for (const char* bad : {"", " ", "0", "65536", "+80", "-1", "1e3", "0x50", "8 0", "99999999999"})
+        EXPECT_FALSE(server::ParsePort(bad)) << bad;
+    EXPECT_EQ(server::InvalidPortReason("x"), "Ongeldige poort \"x\": kies een getal van 1 tot en met 65535");
+}
+
+// Written as the window writes, read as the core reads.
+TEST(ServerSettingsTest, WhatIsSavedReadsBackUnderTheSameKeys) {
+    using namespace server::settingkey;
+    ASSERT_TRUE(server::SaveServerSetting(kChatLog, server::ChatLogText(false)));
+    ASSERT_TRUE(server::SaveServerSetting(kDubbelIP, server::CheckText(true)));
+    ASSERT_TRUE(server::SaveServerSetting(kMaxUsersPerAddress, "4"));
+    const server::ServerSettings s = server::ReadServerSettings();
+    EXPECT_FALSE(s.ChatLog);
+    EXPECT_TRUE(s.ChatLogStored);
+    EXPECT_TRUE(s.chkDubbelIP);
+    EXPECT_EQ(server::LimitsFromSettings(s).maxUsersPerAddress, 4);
+    ASSERT_TRUE(server::SaveServerSetting(kChatLog, server::ChatLogText(true)));
+    EXPECT_TRUE(server::ReadServerSettings().ChatLog);
 }
 
 } // namespace

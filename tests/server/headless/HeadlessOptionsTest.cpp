@@ -49,12 +49,14 @@ TEST(HeadlessOptionsTest, MistakesAreReported) {
 }
 
 TEST(HeadlessOptionsTest, LimitsLogLevelAndPasswordFile) {
-    const auto o = ParseHeadlessOptions({"--login-timeout", "0", "--max-pending-per-address=8",
-                                         "--send-budget", "16", "--flood-limit", "20/100", "--log", "all",
-                                         "--password-file", "/run/credentials/wachtwoord"});
+    const auto o =
+        ParseHeadlessOptions({"--login-timeout", "0", "--max-pending-per-address=8",
+                              "--max-users-per-address", "3", "--send-budget", "16", "--flood-limit",
+                              "20/100", "--log", "all", "--password-file", "/run/credentials/wachtwoord"});
     ASSERT_TRUE(o.error.isEmpty()) << o.error.toStdString();
     EXPECT_EQ(o.loginTimeout, 0);
     EXPECT_EQ(o.maxPendingPerAddress, 8);
+    EXPECT_EQ(o.maxUsersPerAddress, 3);
     EXPECT_EQ(o.sendBudget, std::size_t(16) << 20);
     EXPECT_EQ(o.floodRate, 20.0);
     EXPECT_EQ(o.floodBurst, 100);
@@ -64,8 +66,9 @@ TEST(HeadlessOptionsTest, LimitsLogLevelAndPasswordFile) {
     EXPECT_EQ(rateOnly.floodBurst, 20); // four seconds' worth
     EXPECT_EQ(rateOnly.logAll, false);
     EXPECT_EQ(ParseHeadlessOptions({"--flood-limit", "0"}).floodRate, 0.0);
-    for (const char* name : {"--login-timeout S", "--max-pending-per-address N", "--send-budget MIB",
-                             "--flood-limit R[/B]", "--log all|events", "--password-file"})
+    for (const char* name :
+         {"--login-timeout S", "--max-pending-per-address N", "--max-users-per-address N",
+          "--send-budget MIB", "--flood-limit R[/B]", "--log all|events", "--password-file"})
         EXPECT_TRUE(server::HeadlessHelpText().contains(name)) << name;
 
     // The first line of the file, without its line end; a missing file is an error.
