@@ -21,6 +21,10 @@ void ServerCore::Winsock1_DataArrival(int Index) {
     const auto i = static_cast<std::size_t>(Index);
     if (Users[i].inArrival)
         return; // raised again from inside this slot's own handler; it is read when done
+    if (tlsOnly_ && !transport_->isEncrypted(Index)) {
+        RefusePlaintext(Index);
+        return;
+    }
     const std::uint32_t generation = Users[i].generation;
     Users[i].inArrival = true;
 

@@ -60,6 +60,10 @@ ServerSettings ReadServerSettings() {
     s.SendBudget = Get(QStringLiteral("SendBudget"));
     s.FloodLimit = Get(QStringLiteral("FloodLimit"));
     s.Log = Get(QStringLiteral("Log"));
+    s.TlsCert = Get(QStringLiteral("TlsCert"));
+    s.TlsKey = Get(QStringLiteral("TlsKey"));
+    const QString tlsOnly = Get(QStringLiteral("TlsOnly"));
+    s.TlsOnly = !tlsOnly.trimmed().isEmpty() && ChatLogFromText(tlsOnly); // "1", "-1", "true"
     return s;
 }
 

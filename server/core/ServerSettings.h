@@ -21,6 +21,8 @@ struct ServerSettings {
     // The limits as text (see LimitsText.h); empty: the default.
     QString LoginTimeout, MaxPendingPerAddress, SendBudget, FloodLimit;
     QString Log; // "all" or "events"
+    QString TlsCert, TlsKey; // empty: the server's own certificate
+    bool TlsOnly = false;
 };
 
 ServerSettings ReadServerSettings();

@@ -20,6 +20,8 @@ struct HeadlessOptions {
     std::optional<double> floodRate;
     std::optional<int> floodBurst;
     std::optional<bool> logAll; // --log all (true) or events (false)
+    std::optional<QString> tlsCert, tlsKey;
+    bool tlsOnly = false;
     QString error;              // non-empty: the command line is wrong
 };
 
