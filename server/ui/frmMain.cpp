@@ -250,8 +250,8 @@ void frmMain::Form_Load() {
 
     ShowEditButtons(false);
     ShowListeningState();
-    core.LogProgramStarted();
     EnableTls(settings);
+    core.LogProgramStarted();
 }
 
 // ---- start and stop
