@@ -107,7 +107,8 @@ bool MakeSelfSignedCertificate(const QString& certificatePath, const QString& ke
     // The key first: a certificate without its key would block the next try.
     {
         auto file = CreateFile(keyPath, 0600);
-        if (!file || PEM_write_PrivateKey(file.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) != 1 ||
+        if (!file ||
+            PEM_write_PrivateKey(file.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) != 1 ||
             std::fflush(file.get()) != 0) {
             file.reset();
             QFile::remove(keyPath);

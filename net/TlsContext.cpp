@@ -66,7 +66,8 @@ std::shared_ptr<TlsContext> TlsContext::Load(const QString& certificatePath, con
         return fail(QStringLiteral("sleutel \"%1\" hoort niet bij het certificaat").arg(keyPath));
 
     SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
-    SSL_CTX_set_options(ctx, SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION | SSL_OP_CIPHER_SERVER_PREFERENCE);
+    SSL_CTX_set_options(ctx,
+                        SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION | SSL_OP_CIPHER_SERVER_PREFERENCE);
     // Idle connections give their record buffers back; thousands of them wait.
     SSL_CTX_set_mode(ctx, SSL_MODE_RELEASE_BUFFERS);
     // Resumption rides on stateless tickets: nothing per session stays on the server.

@@ -20,7 +20,7 @@ struct ServerSettings {
     bool ChatLogStored = false; // the store held a non-empty "ChatLog"
     // The limits as text (see LimitsText.h); empty: the default.
     QString LoginTimeout, MaxPendingPerAddress, SendBudget, FloodLimit;
-    QString Log; // "all" or "events"
+    QString Log;             // "all" or "events"
     QString TlsCert, TlsKey; // empty: the server's own certificate
     bool TlsOnly = false;
 };

@@ -31,7 +31,8 @@ bool ServerCore::EnableTls(QString* error) {
 bool ServerCore::ReloadTls(QString* error) {
     QString reason;
     if (!tls_.Load(&reason)) {
-        AddLog(QStringLiteral("STATUS [0] TLS-certificaat niet opnieuw geladen: %1; het vorige blijft in gebruik")
+        AddLog(QStringLiteral(
+                   "STATUS [0] TLS-certificaat niet opnieuw geladen: %1; het vorige blijft in gebruik")
                    .arg(reason));
         if (error)
             *error = reason;

@@ -53,8 +53,8 @@ bool TlsSetup::Load(QString* error) {
     if (certificate_.isEmpty() && !QFileInfo::exists(certificate) && !QFileInfo::exists(key)) {
         QDir().mkpath(QFileInfo(certificate).absolutePath());
         const QString host = QHostInfo::localHostName();
-        if (!net::MakeSelfSignedCertificate(certificate, key, host.isEmpty() ? QStringLiteral("ZindleChat") : host,
-                                            error))
+        if (!net::MakeSelfSignedCertificate(certificate, key,
+                                            host.isEmpty() ? QStringLiteral("ZindleChat") : host, error))
             return false;
         madeOwn_ = true;
     }

@@ -20,10 +20,8 @@ bool TakesValue(const QString& flag) {
                                        QStringLiteral("--max-pending-per-address"),
                                        QStringLiteral("--send-budget"),
                                        QStringLiteral("--flood-limit"),
-                                       QStringLiteral("--log"),
-                                       QStringLiteral("--tls-cert"),
-                                       QStringLiteral("--tls-key")};
-    return valued.contains(flag);
+                                       QStringLiteral("--log")};
+    return valued.contains(flag) || flag == u"--tls-cert" || flag == u"--tls-key";
 }
 // Reads value with parse into target, or says what the flag expects.
 template <typename T, typename Parse>

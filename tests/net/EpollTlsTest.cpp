@@ -18,7 +18,8 @@ class EpollTlsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        const QString cert = dir.filePath(QStringLiteral("c.pem")), key = dir.filePath(QStringLiteral("k.pem"));
+        const QString cert = dir.filePath(QStringLiteral("c.pem")),
+                      key = dir.filePath(QStringLiteral("k.pem"));
         QString error;
         ASSERT_TRUE(net::MakeSelfSignedCertificate(cert, key, QStringLiteral("t"), &error));
         context = net::TlsContext::Load(cert, key, &error);
@@ -116,7 +117,9 @@ TEST_F(EpollTlsTest, AReconnectResumesWithATicket) {
 
 TEST_F(EpollTlsTest, PlaintextBesideTlsIsUntouchedAndTheSlotWaitsForTheHandshake) {
     auto plain = h.connectPeer();
-    const std::string hello("\xFF\xFF" "CACKx##1", 10);
+    const std::string hello("\xFF\xFF"
+                            "CACKx##1",
+                            10);
     ASSERT_TRUE(plain->sendAll(hello));
     ASSERT_TRUE(h.waitForBytes(1, hello.size()));
     EXPECT_EQ(h.received[1], hello);

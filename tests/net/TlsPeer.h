@@ -39,13 +39,13 @@ public:
     bool sendAll(const std::string& bytes, int timeoutMs = 5000) {
         std::size_t sent = 0;
         return zindletest::WaitUntil(
-            [&] {
-                const int n = SSL_write(ssl_, bytes.data() + sent, int(bytes.size() - sent));
-                if (n > 0)
-                    sent += std::size_t(n);
-                return sent == bytes.size() || (n <= 0 && !Waiting(n));
-            },
-            timeoutMs) &&
+                   [&] {
+                       const int n = SSL_write(ssl_, bytes.data() + sent, int(bytes.size() - sent));
+                       if (n > 0)
+                           sent += std::size_t(n);
+                       return sent == bytes.size() || (n <= 0 && !Waiting(n));
+                   },
+                   timeoutMs) &&
                sent == bytes.size();
     }
     // Plaintext until size bytes came, the session ended or the time is up.
@@ -63,11 +63,11 @@ public:
     bool waitForGoodbye(int timeoutMs = 5000) {
         std::string ignored;
         return zindletest::WaitUntil(
-            [&] {
-                readAvailable(ignored);
-                return ended_;
-            },
-            timeoutMs) &&
+                   [&] {
+                       readAvailable(ignored);
+                       return ended_;
+                   },
+                   timeoutMs) &&
                closeNotify_;
     }
 

@@ -46,13 +46,20 @@ public:
     bool ConnectTls(quint16 port, int ms = 3000) {
         socket_.setPeerVerifyMode(QSslSocket::VerifyNone);
         socket_.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
-        WaitFor([this] { return socket_.isEncrypted() || socket_.error() != QAbstractSocket::UnknownSocketError; },
-                ms);
+        WaitFor(
+            [this] {
+                return socket_.isEncrypted() || socket_.error() != QAbstractSocket::UnknownSocketError;
+            },
+            ms);
         return socket_.isEncrypted();
     }
     // SHA-256 of the certificate the server showed, as "AB:CD:...".
     std::string PeerFingerprint() const {
-        return socket_.peerCertificate().digest(QCryptographicHash::Sha256).toHex(':').toUpper().toStdString();
+        return socket_.peerCertificate()
+            .digest(QCryptographicHash::Sha256)
+            .toHex(':')
+            .toUpper()
+            .toStdString();
     }
 
     // Sends bytes as they stand; Send() adds the NUL, SendCmd() also the 0xFF 0xFF.

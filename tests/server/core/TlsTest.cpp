@@ -196,7 +196,8 @@ TEST_F(OwnCertificateTest, IsMadeOnceKeptPrivateAndShownAsClientsSeeIt) {
     EXPECT_EQ(keyStat.st_mode & 0777, 0600u);
     const QString fingerprint = first.Fingerprint();
     EXPECT_EQ(fingerprint.size(), 32 * 3 - 1);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^([0-9A-F]{2}:){31}[0-9A-F]{2}$")).match(fingerprint).hasMatch());
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^([0-9A-F]{2}:){31}[0-9A-F]{2}$")).match(fingerprint).hasMatch());
 
     server::TlsSetup again; // a restart
     ASSERT_TRUE(again.Load(&error));
