@@ -27,6 +27,7 @@ constexpr std::size_t kDiscardPerPass = 256 * 1024;
 // One system call for everything queued; what it does not take waits until the
 // connection is writable again.
 void EpollTransport::Private::writeOut(EpollConnection* c) {
+    sealPending(c);
     if (c->out.empty() || c->broken)
         return;
     const ssize_t sent = sendSome(c->fd, c->out.data(), c->out.size());
@@ -34,8 +35,10 @@ void EpollTransport::Private::writeOut(EpollConnection* c) {
         // Reset or broken pipe: nobody will take these bytes, and the read side
         // reports the end as usual.
         c->broken = true;
-        totalUnsent -= c->out.size();
+        totalUnsent -= c->unsent();
         c->out.clear();
+        if (c->tls)
+            c->tls->dropQueued();
     } else if (sent > 0) {
         totalUnsent -= std::size_t(sent);
         c->out.consume(std::size_t(sent));
@@ -81,9 +84,12 @@ void EpollTransport::send(int slot, const char* data, std::size_t size) {
     if (!c || c->broken || size == 0 || !data)
         return;
     // Nothing was waiting until now, so the system has not fallen behind yet.
-    if (c->out.empty())
+    if (c->unsent() == 0)
         c->lastProgressMs = nowMs();
-    c->out.append(data, size);
+    if (c->tls)
+        c->tls->queue(data, size);
+    else
+        c->out.append(data, size);
     d->totalUnsent += size;
     if (c->blocked)
         return; // leaves when the system has room, behind what waits already
@@ -108,8 +114,10 @@ void EpollTransport::Private::unbind(EpollConnection* c) {
 
 void EpollTransport::Private::closeGracefully(EpollConnection* c) {
     unbind(c);
-    if (!c->hungUp)
+    if (!c->hungUp) {
+        sayGoodbye(c);
         writeOut(c); // what was gathered leaves now
+    }
     if (c->broken || c->hungUp || (c->out.empty() && c->peerFinished)) {
         destroy(c);
         return;
@@ -192,7 +200,7 @@ void EpollTransport::Private::destroy(EpollConnection* c) {
     if (c->registered)
         ::epoll_ctl(epfd, EPOLL_CTL_DEL, c->fd, nullptr);
     ::close(c->fd);
-    totalUnsent -= c->out.size();
+    totalUnsent -= c->unsent();
     const std::uint64_t key = c->key; // erasing destroys the record holding it
     connections.erase(key);
 }

@@ -137,10 +137,17 @@ void EpollTransport::Private::onConnectionEvent(EpollConnection* c, std::uint32_
             peerEndedWhileNotReading(c);
         return;
     }
-    if (events & EPOLLIN)
+    if (events & EPOLLIN) {
+        if (!c->sniffed && !sniff(c))
+            return;
+        if (c->tls && (!c->tls->established() || c->tls->ended())) {
+            advanceHandshake(c, ended);
+            return;
+        }
         raiseDataArrival(c, ended);
-    else if (ended)
+    } else if (ended) {
         raiseClose(c);
+    }
 }
 
 void EpollTransport::Private::raiseDataArrival(EpollConnection* c, bool ended) {
@@ -162,7 +169,7 @@ void EpollTransport::Private::raiseDataArrival(EpollConnection* c, bool ended) {
     }
     // The peer's end follows its last bytes; bytes the handler left unread are
     // announced on the next pass, and the end after them.
-    if (c->closeNoticed) {
+    if (c->closeNoticed || (c->tls && c->tls->ended())) {
         c->closeNoticed = false;
         if (c->reading && !hasUnread(c))
             raiseClose(c);
@@ -185,6 +192,8 @@ void EpollTransport::Private::peerEndedWhileNotReading(EpollConnection* c) {
 }
 
 bool EpollTransport::Private::hasUnread(const EpollConnection* c) const {
+    if (c->tls && c->tls->ended())
+        return false; // nothing more is read from a broken session
     char byte;
     return recvSome(c->fd, &byte, 1, MSG_PEEK) > 0;
 }
@@ -195,6 +204,8 @@ std::size_t EpollTransport::readInto(int slot, std::string& out) {
     EpollConnection* c = d->inSlot(slot);
     if (!c)
         return 0;
+    if (c->tls)
+        return d->readTls(c, out);
     std::size_t total = 0;
     while (total < kMaxReadPerCall) {
         // Spare room in the caller's string is read into at once; otherwise the
@@ -243,7 +254,7 @@ void EpollTransport::setReading(int slot, bool on) {
 
 std::size_t EpollTransport::unsentBytes(int slot) const {
     const EpollConnection* c = d->inSlot(slot);
-    return c ? c->out.size() : 0;
+    return c ? c->unsent() : 0;
 }
 
 std::size_t EpollTransport::totalUnsentBytes() const {
@@ -285,6 +296,7 @@ EpollTransport::~EpollTransport() {
     delete d->notifier; // before the descriptor it watches goes
     for (auto& entry : d->connections) {
         EpollConnection& c = *entry.second;
+        d->sealPending(&c);
         if (!c.broken && !c.out.empty())
             sendSome(c.fd, c.out.data(), c.out.size());
         ::close(c.fd);

@@ -23,6 +23,10 @@
 //   for the peer's end, reading and dropping what it still sends; all of it
 //   bounded by the linger time (10 s), after which the connection is reset.
 // - The peer's address is what accept() reported; no name is ever looked up.
+// - TLS (EpollTls.cpp): a first byte 0x16 opens a handshake, which the
+//   transport carries out before the slot hears of any data; readInto() and
+//   send() then carry plaintext, and what is sent in one pass is sealed in one
+//   go. Unsent counts include what waits to be sealed.
 #include "net/ServerTransport.h"
 
 #include <memory>
@@ -57,6 +61,9 @@ public:
 
     QString peerIP(int slot) const override;
     quint16 peerPort(int slot) const override;
+
+    void setTlsContext(std::shared_ptr<TlsContext> context) override;
+    bool isEncrypted(int slot) const override;
 
     // How long a connection closed from our side may take to finish (tests).
     void setLingerMs(int ms);

@@ -5,6 +5,8 @@
 // accepts; EpollSendAndClose.cpp writes, closes and lingers.
 #include "net/EpollTransport.h"
 #include "net/SendQueue.h"
+#include "net/TlsContext.h"
+#include "net/TlsSession.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
@@ -27,6 +29,9 @@ namespace epolldetail {
 constexpr int kDefaultLingerMs = 10000;
 // The epoll key of the listener; connections count up from 1 and are never reused.
 constexpr std::uint64_t kListenerKey = 0;
+// One readInto() of an encrypted connection takes about this much; the rest is
+// announced on the next pass.
+constexpr std::size_t kMaxTlsReadPerCall = 4 * 1024 * 1024;
 
 inline std::int64_t nowMs() {
     using namespace std::chrono;
@@ -73,6 +78,11 @@ struct EpollConnection {
     bool broken = false;       // the system refuses its bytes for good
     bool finSent = false;      // closing: our side has ended
     bool peerFinished = false; // the peer's end has been read
+    bool sniffed = false;      // its first byte decided between TLS and plaintext
+    std::unique_ptr<TlsSession> tls;
+
+    // Bytes waiting to leave, sealed or not.
+    std::size_t unsent() const { return out.size() + (tls ? tls->queued() : 0); }
 };
 
 struct EpollTransport::Private {
@@ -104,6 +114,7 @@ struct EpollTransport::Private {
     bool flushPosted = false;
     std::deque<std::pair<std::int64_t, std::uint64_t>> lingerQueue; // deadline, key
     std::size_t totalUnsent = 0;
+    std::shared_ptr<TlsContext> tlsContext; // nullptr: TLS is refused
 
     EpollConnection* find(std::uint64_t key) const;
     EpollConnection* inSlot(int slot) const;
@@ -124,6 +135,15 @@ struct EpollTransport::Private {
     void writeOut(EpollConnection* c);
     void markDirty(EpollConnection* c);
     void flushDirty();
+
+    // TLS (EpollTls.cpp)
+    bool sniff(EpollConnection* c);
+    void advanceHandshake(EpollConnection* c, bool ended);
+    void dropFailed(EpollConnection* c);
+    void tookTlsOutput(EpollConnection* c, std::size_t queuedBefore);
+    void sealPending(EpollConnection* c);
+    void sayGoodbye(EpollConnection* c);
+    std::size_t readTls(EpollConnection* c, std::string& out);
 
     void unbind(EpollConnection* c);
     void closeGracefully(EpollConnection* c);

@@ -25,9 +25,12 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace net {
+
+class TlsContext;
 
 class ServerTransport : public QObject {
     Q_OBJECT
@@ -80,6 +83,17 @@ public:
 
     virtual QString peerIP(int slot) const = 0; // dotted IPv4, never "::ffff:a.b.c.d"
     virtual quint16 peerPort(int slot) const = 0;
+
+    // ---- encryption (a transport without it keeps these defaults)
+    // A connection whose first byte opens a TLS handshake is encrypted with this
+    // context; nullptr: such a connection is refused. Connections encrypted
+    // already keep the context they began with. The core sees plaintext either way.
+    virtual void setTlsContext(std::shared_ptr<TlsContext> context) { (void)context; }
+    // The slot's connection finished a TLS handshake.
+    virtual bool isEncrypted(int slot) const {
+        (void)slot;
+        return false;
+    }
 
 signals:
     void ConnectionRequest(qintptr requestID);

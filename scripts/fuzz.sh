@@ -48,6 +48,7 @@ seed fuzz_version old 'xxxxxxxxxxxx0.1 build #0016'
 seed fuzz_control_words words 'NEXTCHUNKSTOPACPTBYE'
 seed fuzz_chunk_stream cancel '\0\0\0\0\0\0\0\1\0FILETRANSFERSTOP'
 seed fuzz_arrival login '\0\0\0\0\0\0\0\0\3\0\3\1\1\2hallo\0'
+seed fuzz_tls_arrival record '\1\0\26\3\1\0\5hallo'
 
 failed=0
 for t in "${targets[@]}"; do

@@ -6,7 +6,8 @@ set -euo pipefail
 # libsystemd-dev: the daemon reports readiness; mandoc, appstream, dpkg-dev, file:
 # the checks of the manual pages, the metainfo and the .deb; clang and its runtimes: the fuzz targets;
 # xvfb, openbox, xdotool: the window tests under a real window manager.
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n libgl-dev
+# libssl-dev: TLS on the server's connections and its own certificate; openssl: its command to check them by hand.
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n libgl-dev libssl-dev openssl
           libgtest-dev googletest desktop-file-utils libsystemd-dev mandoc appstream dpkg-dev file
           clang libclang-rt-14-dev xvfb openbox xdotool)
 missing=()

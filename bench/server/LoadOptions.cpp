@@ -31,7 +31,8 @@ std::string Usage() {
            "  --connect-concurrency C  logins tegelijk in behandeling (200)\n"
            "  --senders S              alleen de eerste S gebruikers zenden (0 = allemaal)\n"
            "  --idle N                 N extra verbindingen die niet inloggen en zwijgen\n"
-           "  --sources N              verdeel de verbindingen over 127.0.0.1 t/m 127.0.0.N (1)\n";
+           "  --sources N              verdeel de verbindingen over 127.0.0.1 t/m 127.0.0.N (1)\n"
+           "  --tls on|off             alle gebruikers over TLS (off)\n";
 }
 
 bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
@@ -77,6 +78,9 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             ok = ToNumber(value, o.senders);
         } else if (key == "--idle") {
             ok = ToNumber(value, o.idle) && o.idle <= 100'000;
+        } else if (key == "--tls") {
+            ok = value == "on" || value == "off";
+            o.tls = value == "on";
         } else if (key == "--sources") {
             ok = ToNumber(value, o.sources) && o.sources > 0 && o.sources <= 254;
         } else {

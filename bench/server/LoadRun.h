@@ -27,6 +27,7 @@ struct Options {
     std::uint32_t senders = 0;              // the first S clients send, the rest only listen; 0 = all
     std::uint32_t idle = 0;                 // extra connections that never log in nor speak
     std::uint32_t sources = 1; // loopback source addresses 127.0.0.1..N to spread connections over
+    bool tls = false;          // every client connects over TLS
 };
 
 struct Report {
@@ -54,6 +55,7 @@ struct Report {
     // carries the receiving side's TCP work, which a real network would not.
     double serverUserNsPerDelivery = 0;
     LatencyHistogram latency;
+    LatencyHistogram handshakes; // TLS: connect -> handshake done, per client
 };
 
 Report Run(const Options& options);

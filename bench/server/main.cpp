@@ -18,6 +18,11 @@ int main(int argc, char** argv) {
     if (r.loginServerCpuSeconds >= 0)
         std::printf(", server CPU %.2f s", r.loginServerCpuSeconds);
     std::printf("\n");
+    if (r.handshakes.Count() > 0)
+        std::printf("TLS-handdruk     p50 %.3f ms, p99 %.3f ms, max %.3f ms\n",
+                    static_cast<double>(r.handshakes.Percentile(0.50)) / 1e6,
+                    static_cast<double>(r.handshakes.Percentile(0.99)) / 1e6,
+                    static_cast<double>(r.handshakes.Max()) / 1e6);
     if (options.idle > 0)
         std::printf("stil             %u verbindingen, aan het eind nog %llu open\n", options.idle,
                     static_cast<unsigned long long>(r.idleStillOpen));
@@ -56,7 +61,7 @@ int main(int argc, char** argv) {
         "rss_chat_kb=%llu "
         "lines=%llu deliveries=%llu expected=%llu rate=%.0f chat_s=%.3f p50_ms=%.3f p99_ms=%.3f "
         "max_ms=%.3f cpu_ns_per_delivery=%.1f user_ns_per_delivery=%.1f out_of_order=%llu "
-        "target_rate=%.0f lag_ms=%.2f idle=%u idle_open=%llu server_fds=%llu\n",
+        "target_rate=%.0f lag_ms=%.2f idle=%u idle_open=%llu server_fds=%llu handshake_p99_ms=%.3f\n",
         r.exitCode == 0, r.clients, r.loggedIn, r.loginSeconds, r.loginServerCpuSeconds,
         static_cast<unsigned long long>(r.rssKbAfterLogin), static_cast<unsigned long long>(r.rssKbAfterChat),
         static_cast<unsigned long long>(r.linesSent), static_cast<unsigned long long>(r.deliveries),
@@ -65,6 +70,7 @@ int main(int argc, char** argv) {
         static_cast<double>(r.latency.Percentile(0.99)) / 1e6, static_cast<double>(r.latency.Max()) / 1e6,
         r.haveCpu ? r.serverCpuNsPerDelivery : -1.0, r.haveCpu ? r.serverUserNsPerDelivery : -1.0,
         static_cast<unsigned long long>(r.outOfOrder), r.targetRate, r.maxSendLagMs, options.idle,
-        static_cast<unsigned long long>(r.idleStillOpen), static_cast<unsigned long long>(r.serverFds));
+        static_cast<unsigned long long>(r.idleStillOpen), static_cast<unsigned long long>(r.serverFds),
+        static_cast<double>(r.handshakes.Percentile(0.99)) / 1e6);
     return r.exitCode;
 }

@@ -20,6 +20,10 @@ void ServerCore::Winsock1_DataArrival(int Index) {
         return; // raised again from inside this slot's own handler; it is read when done
     // The connection table hands over a bounded amount per pass; what a limit
     // leaves unhandled waits in the input with reading switched off.
+    if (tlsOnly_ && !transport_->isEncrypted(Index)) {
+        RefusePlaintext(Index);
+        return;
+    }
     std::string data;
     data.swap(readBuffer_);
     data.clear();

@@ -29,6 +29,7 @@
 #include "server/core/LoginDesk.h"
 #include "server/core/ServerLimits.h"
 #include "server/core/SlotTable.h"
+#include "server/core/TlsSetup.h"
 #include "server/core/UserSlot.h"
 
 #include <QObject>
@@ -163,6 +164,19 @@ public:
     void setClock(std::function<std::int64_t()> clock) { clock_ = std::move(clock); }
     bool ReadingPausedForBudget() const { return pressure_.Paused(); }
 
+    // ---- TLS (ServerTls.cpp): offered on the chat port beside plaintext
+    // The certificate and key files; empty: the server's own, made on first use.
+    void setTlsFiles(const QString& certificate, const QString& key) { tls_.setFiles(certificate, key); }
+    // Loads the certificate and offers TLS from now on; logs the fingerprint, or why not.
+    bool EnableTls(QString* error = nullptr);
+    // Loads the certificate files again for new connections (renewed certificate);
+    // on failure the one in use stays and the log says why.
+    bool ReloadTls(QString* error = nullptr);
+    QString TlsFingerprint() const { return tls_.Fingerprint(); } // empty: no TLS
+    // Plaintext connections are closed at once.
+    void setTlsOnly(bool on) { tlsOnly_ = on; }
+    bool TlsOnly() const { return tlsOnly_; }
+
 signals:
     void userListChanged();
     void banListChanged();
@@ -193,6 +207,7 @@ private:
     void EnforceSendBudget();
     std::vector<BackPressure::Holder> Holders();
     void SetReadingAll(bool on);
+    void RefusePlaintext(int slot);
 
     // ---- slots (CoreConnections.cpp)
     bool Admit(const std::string& ip);
@@ -261,6 +276,8 @@ private:
     QString roomPassword_;
     bool chatLog_ = true;
     bool dubbelIP_ = false;
+    TlsSetup tls_;
+    bool tlsOnly_ = false;
 
     std::string scratch_;    // reused for log lines and frames on the relay path
     std::string relayFrame_; // the chat line being relayed, framed

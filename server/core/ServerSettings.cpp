@@ -74,6 +74,10 @@ ServerSettings ReadServerSettings() {
     s.SendBudget = Get(kSendBudget);
     s.FloodLimit = Get(kFloodLimit);
     s.Log = Get(kLog);
+    s.TlsCert = Get(kTlsCert);
+    s.TlsKey = Get(kTlsKey);
+    const QString tlsOnly = Get(kTlsOnly);
+    s.TlsOnly = !tlsOnly.trimmed().isEmpty() && ChatLogFromText(tlsOnly); // "1", "-1", "true"
     return s;
 }
 

@@ -24,6 +24,9 @@ inline constexpr const char* kMaxUsersPerAddress = "MaxUsersPerAddress";
 inline constexpr const char* kSendBudget = "SendBudget";
 inline constexpr const char* kFloodLimit = "FloodLimit";
 inline constexpr const char* kLog = "Log";
+inline constexpr const char* kTlsCert = "TlsCert";
+inline constexpr const char* kTlsKey = "TlsKey";
+inline constexpr const char* kTlsOnly = "TlsOnly";
 } // namespace settingkey
 
 struct ServerSettings {
@@ -37,7 +40,9 @@ struct ServerSettings {
     bool ChatLogStored = false; // the store held a non-empty "ChatLog"
     // The limits as text (see LimitsText.h); empty: the default.
     QString LoginTimeout, MaxPendingPerAddress, MaxUsersPerAddress, SendBudget, FloodLimit;
-    QString Log; // "all" or "events"
+    QString Log;             // "all" or "events"
+    QString TlsCert, TlsKey; // empty: the server's own certificate
+    bool TlsOnly = false;
 };
 
 ServerSettings ReadServerSettings();

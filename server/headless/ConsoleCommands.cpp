@@ -84,6 +84,17 @@ ConsoleCommands::Result ConsoleCommands::Execute(const QString& rawLine, QString
             err += QStringLiteral("De server draait al\n");
         else if (!core_.StartServer(portText_, &error))
             err += error + u'\n';
+    } else if (command == u"fingerprint") {
+        if (core_.TlsFingerprint().isEmpty())
+            err += QStringLiteral("TLS staat uit\n");
+        else
+            out += core_.TlsFingerprint() + u'\n';
+    } else if (command == u"reload") {
+        QString error;
+        if (core_.ReloadTls(&error))
+            out += QStringLiteral("Certificaat opnieuw geladen\n");
+        else
+            err += QStringLiteral("Certificaat niet opnieuw geladen: %1\n").arg(error);
     } else if (command == u"quit") {
         core_.StopServer();
         return Result::Quit;

@@ -2,7 +2,7 @@
 #pragma once
 // The console's commands, one line each, run against the server core:
 //   users | info N | kick N | ban N | bans | unban ADDRESS | clearbans
-//   name TEXT | motd TEXT | stop | start | quit | help
+//   name TEXT | motd TEXT | fingerprint | reload | stop | start | quit | help
 // Replies go to out (one text, lines ended by "\n"), mistakes to err.
 #include <QString>
 

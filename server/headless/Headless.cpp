@@ -24,7 +24,7 @@ namespace {
 using server::ConsoleOutput;
 using server::WriteNow;
 
-// SIGINT and SIGTERM only write to this pipe; the event loop does the stopping.
+// SIGINT, SIGTERM and SIGHUP only write to this pipe; the event loop does the work.
 int gSignalPipe[2] = {-1, -1};
 
 extern "C" void OnStopSignal(int signal) {
@@ -97,12 +97,18 @@ public:
         action.sa_flags = SA_RESTART;
         ::sigaction(SIGINT, &action, &oldInt_);
         ::sigaction(SIGTERM, &action, &oldTerm_);
+        ::sigaction(SIGHUP, &action, &oldHup_);
         signals_ = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
         QObject::connect(signals_.get(), &QSocketNotifier::activated, &context_, [this] {
             char drain[16];
-            while (::read(gSignalPipe[0], drain, sizeof drain) > 0) {
-            }
-            Quit();
+            bool stop = false, reload = false;
+            for (ssize_t n; (n = ::read(gSignalPipe[0], drain, sizeof drain)) > 0;)
+                for (ssize_t i = 0; i < n; ++i)
+                    (drain[i] == SIGHUP ? reload : stop) = true;
+            if (reload)
+                core_.ReloadTls(); // the log says how it went
+            if (stop)
+                Quit();
         });
         return true;
     }
@@ -112,6 +118,7 @@ public:
         if (gSignalPipe[0] >= 0) {
             ::sigaction(SIGINT, &oldInt_, nullptr);
             ::sigaction(SIGTERM, &oldTerm_, nullptr);
+            ::sigaction(SIGHUP, &oldHup_, nullptr);
             ::close(gSignalPipe[0]);
             ::close(gSignalPipe[1]);
             gSignalPipe[0] = gSignalPipe[1] = -1;
@@ -200,7 +207,7 @@ private:
     bool discarding_ = false;
     static constexpr qsizetype kMaxLine = 64 * 1024;
     struct sigaction oldInt_ {
-    }, oldTerm_{};
+    }, oldTerm_{}, oldHup_{};
 };
 
 } // namespace
@@ -263,10 +270,18 @@ int RunHeadless(int argc, char** argv, const std::function<void()>& onListening,
     core.setRoomPassword(password);
     core.setChatLog(options.chatLog.value_or(stored.ChatLog));
     core.setDubbelIP(options.noDuplicateIp || stored.chkDubbelIP);
+    core.setTlsFiles(options.tlsCert.value_or(stored.TlsCert), options.tlsKey.value_or(stored.TlsKey));
+    core.setTlsOnly(options.tlsOnly || stored.TlsOnly);
 
     ConsoleServer console(core, port);
     core.LogProgramStarted();
     QString error;
+    // Without TLS the room still opens, unless it must not take plaintext.
+    if (!core.EnableTls(&error) && core.TlsOnly()) {
+        console.Out().Flush();
+        WriteError(QStringLiteral("Geen TLS: %1\n").arg(error));
+        return 1;
+    }
     if (!core.StartServer(port, &error)) {
         console.Out().Flush();
         WriteError(error + u'\n');

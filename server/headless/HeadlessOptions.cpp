@@ -22,7 +22,7 @@ bool TakesValue(const QString& flag) {
                                        QStringLiteral("--send-budget"),
                                        QStringLiteral("--flood-limit"),
                                        QStringLiteral("--log")};
-    return valued.contains(flag);
+    return valued.contains(flag) || flag == u"--tls-cert" || flag == u"--tls-key";
 }
 // Reads value with parse into target, or says what the flag expects.
 template <typename T, typename Parse>
@@ -100,6 +100,12 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& args) {
             } else {
                 o.error = QStringLiteral("--flood-limit verwacht R of R/B, niet \"%1\"").arg(*value);
             }
+        } else if (flag == u"--tls-cert") {
+            o.tlsCert = value;
+        } else if (flag == u"--tls-key") {
+            o.tlsKey = value;
+        } else if (flag == u"--tls-only") {
+            o.tlsOnly = true;
         } else if (flag == u"--log") {
             TakeValue(o, flag, *value, ParseLogLevel, o.logAll, "all of events");
         } else {
@@ -184,6 +190,14 @@ QString HeadlessHelpText(bool daemon) {
                "                       \"UIT ->\"), zoals het venster; events (standaard): alleen\n"
                "                       gebeurtenissen en chatregels\n"
                "\n"
+               "Versleuteling (TLS op dezelfde poort, naast onversleuteld):\n"
+               "  --tls-cert PAD       certificaat (PEM, met de keten erachter); zonder deze\n"
+               "                       optie maakt de server bij de eerste start een eigen\n"
+               "                       certificaat naast zijn instellingen\n"
+               "  --tls-key PAD        sleutel (PEM) bij --tls-cert (anders uit PAD van --tls-cert)\n"
+               "  --tls-only           onversleutelde verbindingen meteen sluiten\n"
+               "Ook als instelling: TlsCert, TlsKey, TlsOnly. SIGHUP laadt het certificaat opnieuw.\n"
+               "\n"
                "Grenzen (0 zet een grens uit):\n"
                "  --login-timeout S    wie niet binnen S seconden inlogt, wordt verbroken (30)\n"
                "  --max-pending-per-address N\n"
@@ -212,6 +226,8 @@ QString HeadlessHelpText(bool daemon) {
                "  clearbans            de banlijst legen\n"
                "  name TEKST           servernaam opslaan (gaat naar iedereen als hij verandert)\n"
                "  motd TEKST           bericht van de dag opslaan (idem; \\n is een nieuwe regel)\n"
+               "  fingerprint          vingerafdruk (SHA-256) van het TLS-certificaat\n"
+               "  reload               het TLS-certificaat opnieuw laden (vernieuwd certificaat)\n"
                "  stop | start         de server stoppen of weer starten\n"
                "  quit                 stoppen en afsluiten\n"
                "  help                 deze commando's\n"

@@ -22,7 +22,9 @@ struct HeadlessOptions {
     std::optional<double> floodRate;
     std::optional<int> floodBurst;
     std::optional<bool> logAll; // --log all (true) or events (false)
-    QString error;              // non-empty: the command line is wrong
+    std::optional<QString> tlsCert, tlsKey;
+    bool tlsOnly = false;
+    QString error; // non-empty: the command line is wrong
 };
 
 // args without the program name. "--flag value" and "--flag=value" both work.

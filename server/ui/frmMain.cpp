@@ -27,8 +27,8 @@ namespace server {
 
 namespace {
 // Window height and the places of the left-hand controls, in twips.
-constexpr int kWindowHeightTwips = 6480;
-constexpr int kVersionTopTwips = 5040;
+constexpr int kWindowHeightTwips = 7080;
+constexpr int kVersionTopTwips = 5640;
 constexpr int kImageWidthTwips = 1935;
 constexpr int kImageHeightTwips = 1215;
 } // namespace
@@ -90,7 +90,7 @@ void frmMain::CreateControls() {
     setCentralWidget(client);
 
     frSettings = Named(new QGroupBox("Serverinstellingen", client), "frSettings");
-    Place(frSettings, 120, 60, 6615, 4335);
+    Place(frSettings, 120, 60, 6615, 4935);
     Place(Caption(frSettings, "Servernaam:"), 120, 330, 1250, 255);
     txtServerNaam = Named(new QLineEdit(frSettings), "txtServerNaam");
     Place(txtServerNaam, 1440, 300, 5040, 315);
@@ -123,13 +123,14 @@ void frmMain::CreateControls() {
     Place(Caption(frSettings, "Hostnaam:"), 120, 3930, 1250, 255);
     lblLocalHost = Named(new QLabel(frSettings), "lblLocalHost");
     Place(lblLocalHost, 1440, 3930, 5040, 255);
+    AddTlsRow(4290);
 
     cmdServerStart = Named(new QPushButton("&Server starten...", client), "cmdServerStart");
-    Place(cmdServerStart, 120, 4500, 2295, 405);
+    Place(cmdServerStart, 120, 5100, 2295, 405);
     cmdLog = Named(new QPushButton("&Logvenster", client), "cmdLog");
-    Place(cmdLog, 2520, 4500, 2055, 405);
+    Place(cmdLog, 2520, 5100, 2055, 405);
     cmdClose = Named(new QPushButton("Sl&uiten", client), "cmdClose");
-    Place(cmdClose, 4680, 4500, 2055, 405);
+    Place(cmdClose, 4680, 5100, 2055, 405);
 
     Image1 = Named(new QLabel(client), "Image1");
     Image1->setAlignment(Qt::AlignCenter);
@@ -249,6 +250,7 @@ void frmMain::Form_Load() {
 
     ShowEditButtons(false);
     ShowListeningState();
+    EnableTls(settings);
     core.LogProgramStarted();
 }
 

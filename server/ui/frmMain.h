@@ -23,6 +23,7 @@ class QPushButton;
 namespace server {
 
 class ServerCore;
+struct ServerSettings;
 class SysTray;
 class frmLog;
 
@@ -70,6 +71,8 @@ public:
     QLabel* lblLocalIP = nullptr;
     QLabel* lblLocalHost = nullptr;
     // Buttons and the version area
+    QLabel* lblFingerprint = nullptr;
+    QPushButton* cmdCopyFingerprint = nullptr;
     QPushButton* cmdServerStart = nullptr;
     QPushButton* cmdLog = nullptr;
     QPushButton* cmdClose = nullptr;
@@ -110,6 +113,10 @@ protected:
 private slots:
     // Start-up, start and stop, shutdown, width
     void Form_Load();
+    // TLS (frmMainTls.cpp): the certificate's fingerprint, with a copy button.
+    void AddTlsRow(int topTwips);
+    void EnableTls(const ServerSettings& settings);
+    void cmdCopyFingerprint_Click();
     void cmdServerStart_Click();
     bool Form_QueryUnload(); // false: the close is cancelled
     void Form_Resize();

@@ -7,7 +7,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -39,6 +39,27 @@ public:
     bool Connect(quint16 port, int ms = 3000) {
         socket_.connectToHost(QStringLiteral("127.0.0.1"), port);
         return WaitFor([this] { return socket_.state() == QAbstractSocket::ConnectedState; }, ms);
+    }
+
+    // The same over TLS, trusting whatever certificate the server shows; true
+    // once the handshake is done.
+    bool ConnectTls(quint16 port, int ms = 3000) {
+        socket_.setPeerVerifyMode(QSslSocket::VerifyNone);
+        socket_.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+        WaitFor(
+            [this] {
+                return socket_.isEncrypted() || socket_.error() != QAbstractSocket::UnknownSocketError;
+            },
+            ms);
+        return socket_.isEncrypted();
+    }
+    // SHA-256 of the certificate the server showed, as "AB:CD:...".
+    std::string PeerFingerprint() const {
+        return socket_.peerCertificate()
+            .digest(QCryptographicHash::Sha256)
+            .toHex(':')
+            .toUpper()
+            .toStdString();
     }
 
     // Sends bytes as they stand; Send() adds the NUL, SendCmd() also the 0xFF 0xFF.
@@ -116,7 +137,7 @@ private:
         buffer_.erase(0, pos);
     }
 
-    QTcpSocket socket_;
+    QSslSocket socket_; // plaintext unless ConnectTls() was used
     std::string buffer_;
     std::vector<std::string> messages_;
     std::size_t received_ = 0;
