@@ -52,6 +52,24 @@ protected:
                                QStringLiteral("Encrypted"));
     }
     QLabel* Indicator() const { return main->findChild<client::EncryptionIndicator*>(); }
+
+    // A TLS test server with this identity, and the program started with the box ticked.
+    bool StartEncrypted(const zindletest::TlsIdentity& identity) {
+        if (!Pki().ok())
+            return false;
+        tlsServer = std::make_unique<zindletest::TlsTestServer>(identity);
+        if (!tlsServer->start())
+            return false;
+        client::SaveEncryptionChoice(true);
+        StartProgram();
+        return true;
+    }
+    bool JoinUntilAsked() {
+        Join(tlsServer->port());
+        return WaitFor([&] { return dialog->TrustQuestions->question() != nullptr; });
+    }
+
+    std::unique_ptr<zindletest::TlsTestServer> tlsServer;
 };
 
 TEST_F(EncryptionDialogTest, BoxIsOnByDefaultAClickIsKeptAndPlainLeavesTheStoredChoice) {
@@ -109,19 +127,14 @@ TEST_F(EncryptionDialogTest, ServerWithoutTlsGetsNoLoginAndTheStatusSaysWhy) {
 }
 
 TEST_F(EncryptionDialogTest, FirstContactAsksInTheDialogAndJaStartsTheEncryptedSession) {
-    ASSERT_TRUE(Pki().ok()) << Pki().error().toStdString();
-    zindletest::TlsTestServer tlsServer(Pki().selfSigned);
-    ASSERT_TRUE(tlsServer.start());
-    client::SaveEncryptionChoice(true);
-    StartProgram();
-    Join(tlsServer.port());
-    ASSERT_TRUE(WaitFor([&] { return dialog->TrustQuestions->question() != nullptr; }));
+    ASSERT_TRUE(StartEncrypted(Pki().selfSigned)) << Pki().error().toStdString();
+    ASSERT_TRUE(JoinUntilAsked());
     QMessageBox* box = dialog->TrustQuestions->question();
     const QString fingerprint = client::CertificateFingerprint(Pki().selfSigned.certificate.toDer());
     EXPECT_TRUE(box->text().contains(fingerprint));
     EXPECT_TRUE(box->isVisible());
     EXPECT_FALSE(dialog->tmr_Connect->isActive()); // no time-out while the user reads
-    EXPECT_TRUE(tlsServer.received.isEmpty());
+    EXPECT_TRUE(tlsServer->received.isEmpty());
 
     QAbstractButton* ja = nullptr;
     for (QAbstractButton* b : box->buttons())
@@ -130,23 +143,19 @@ TEST_F(EncryptionDialogTest, FirstContactAsksInTheDialogAndJaStartsTheEncryptedS
     ASSERT_NE(ja, nullptr);
     EXPECT_EQ(box->buttons().size(), 2);
     ja->click();
-    ASSERT_TRUE(WaitFor([&] { return tlsServer.received.contains(kCack); }));
+    ASSERT_TRUE(WaitFor([&] { return tlsServer->received.contains(kCack); }));
     EXPECT_TRUE(main->isVisible());
     EXPECT_EQ(Indicator()->text(), client::EncryptionIndicator::kEncrypted);
     EXPECT_TRUE(Indicator()->toolTip().contains(fingerprint));
-    EXPECT_EQ(client::PinnedFingerprint(QStringLiteral("127.0.0.1:%1").arg(tlsServer.port())), fingerprint);
+    EXPECT_EQ(client::PinnedFingerprint(QStringLiteral("127.0.0.1:%1").arg(tlsServer->port())), fingerprint);
 }
 
 TEST_F(EncryptionDialogTest, ChangedCertificateWarnsWithBothFingerprintsAndOffersNoWayOn) {
-    ASSERT_TRUE(Pki().ok()) << Pki().error().toStdString();
-    zindletest::TlsTestServer tlsServer(Pki().otherSelfSigned);
-    ASSERT_TRUE(tlsServer.start());
+    ASSERT_TRUE(StartEncrypted(Pki().otherSelfSigned)) << Pki().error().toStdString();
     const QString pinned = client::CertificateFingerprint(Pki().selfSigned.certificate.toDer());
     const QString presented = client::CertificateFingerprint(Pki().otherSelfSigned.certificate.toDer());
-    client::SavePin(QStringLiteral("127.0.0.1:%1").arg(tlsServer.port()), pinned);
-    client::SaveEncryptionChoice(true);
-    StartProgram();
-    Join(tlsServer.port());
+    client::SavePin(QStringLiteral("127.0.0.1:%1").arg(tlsServer->port()), pinned);
+    Join(tlsServer->port());
     ASSERT_TRUE(WaitFor([&] { return !dialog->Joining; }));
     EXPECT_EQ(dialog->lblStatus->text(), client::ServerTrust::kChangedStatus);
     ASSERT_EQ(rec.notices.size(), 1);
@@ -159,19 +168,14 @@ TEST_F(EncryptionDialogTest, ChangedCertificateWarnsWithBothFingerprintsAndOffer
     EXPECT_EQ(boxes[0]->buttons().size(), 1); // OK, and nothing that goes on
     EXPECT_EQ(dialog->TrustQuestions->question(), nullptr);
     Pump(50);
-    EXPECT_TRUE(tlsServer.received.isEmpty());
+    EXPECT_TRUE(tlsServer->received.isEmpty());
     EXPECT_FALSE(main->isVisible());
     CloseMessageBoxes();
 }
 
 TEST_F(EncryptionDialogTest, CancellingWhileAskedWithdrawsTheQuestion) {
-    ASSERT_TRUE(Pki().ok()) << Pki().error().toStdString();
-    zindletest::TlsTestServer tlsServer(Pki().selfSigned);
-    ASSERT_TRUE(tlsServer.start());
-    client::SaveEncryptionChoice(true);
-    StartProgram();
-    Join(tlsServer.port());
-    ASSERT_TRUE(WaitFor([&] { return dialog->TrustQuestions->question() != nullptr; }));
+    ASSERT_TRUE(StartEncrypted(Pki().selfSigned)) << Pki().error().toStdString();
+    ASSERT_TRUE(JoinUntilAsked());
     dialog->cmdJoin_Click(); // "Annuleren..."
     EXPECT_EQ(dialog->TrustQuestions->question(), nullptr);
     Pump(50);
