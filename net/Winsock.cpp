@@ -7,6 +7,8 @@
 #include <QNetworkInterface>
 #include <QPointer>
 #include <QSet>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -94,6 +96,18 @@ struct Winsock::Private {
 
     QTcpSocket* socket = nullptr; // child of q while it is ours
 
+    // Encryption: the choice for later connections, and the state of this one. A
+    // TLS connection counts as connected only once its certificate is accepted;
+    // until then nothing is read or written through it.
+    bool encrypt = false;
+    QList<QSslCertificate> authorities;
+    QString tlsPeerName;
+    bool tls = false;
+    bool tlsStarted = false;
+    bool tlsAccepted = false;
+    bool tlsVerified = false;
+    bool tlsFailed = false;
+
     QString peerIP;
     quint16 peerPort = 0;
     QString peerName;
@@ -127,6 +141,10 @@ struct Winsock::Private {
     void sendNow(const char* data, std::size_t size);
 
     void onRequest(qintptr descriptor);
+    QTcpSocket* makeSocket();
+    void beginTls();
+    void failTls();
+    bool usable() const { return !tls || tlsAccepted; }
     void adopt(QTcpSocket* s);
     void wire(QTcpSocket* s);
     void onConnected();
@@ -204,6 +222,7 @@ void Winsock::Private::wire(QTcpSocket* s) {
 
 void Winsock::Private::adopt(QTcpSocket* s) {
     socket = s;
+    tls = false;
     broken = false;
     wire(s);
     if (noDelay)
@@ -214,7 +233,8 @@ void Winsock::Private::adopt(QTcpSocket* s) {
 
 void Winsock::connectToHost(const QString& host, quint16 port) {
     close();
-    auto* s = new QTcpSocket(this);
+    QTcpSocket* s = d->makeSocket();
+    d->tlsPeerName = host;
     d->socket = s;
     d->broken = false;
     d->wire(s);
@@ -231,10 +251,16 @@ void Winsock::Private::onConnected() {
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     rememberPeer();
     startLookup();
+    if (tls) {
+        beginTls(); // Connect() waits for the handshake and the certificate
+        return;
+    }
     emit q->Connect();
 }
 
 void Winsock::Private::onReadyRead() {
+    if (!usable())
+        return; // the bytes wait until the server is accepted
     if (inDataArrival) {
         arrivedMeanwhile = true;
         return;
@@ -265,6 +291,10 @@ void Winsock::Private::deliverData() {
 
 void Winsock::Private::onDisconnected() {
     // Only a close by the peer gets here: close() cuts these connections first.
+    if (!usable()) {
+        failTls();
+        return;
+    }
     if (inDataArrival) {
         closePending = true;
         return;
@@ -307,13 +337,16 @@ void Winsock::Private::releaseSocket() {
     flushPending();
     QTcpSocket* s = socket;
     socket = nullptr;
+    const bool unaccepted = !usable();
+    tlsAccepted = false;
     inDataArrival = false;
     arrivedMeanwhile = false;
     closePending = false;
     if (!s)
         return;
     QObject::disconnect(s, nullptr, q, nullptr);
-    if (s->state() == QAbstractSocket::HostLookupState || s->state() == QAbstractSocket::ConnectingState) {
+    if (s->state() == QAbstractSocket::HostLookupState || s->state() == QAbstractSocket::ConnectingState ||
+        unaccepted) {
         // An attempt that has not connected has nothing to deliver. Qt would let it
         // finish and only then close it, so that a server appearing meanwhile sees
         // a connection open and close at once: it ends here instead.
@@ -350,7 +383,8 @@ qint64 Winsock::sendData(const QByteArray& data) {
 }
 
 qint64 Winsock::sendData(const char* data, qint64 size) {
-    if (!d->socket || d->socket->state() != QAbstractSocket::ConnectedState || d->broken || size < 0)
+    if (!d->socket || d->socket->state() != QAbstractSocket::ConnectedState || !d->usable() || d->broken ||
+        size < 0)
         return -1;
     // Qt still holds bytes the system would not take: later ones queue behind them.
     if (d->pending.empty() && d->socket->bytesToWrite() > 0)
@@ -430,6 +464,10 @@ void Winsock::Private::flushPending() {
 
 // One system call; what the system does not take yet goes to Qt's buffer.
 void Winsock::Private::sendNow(const char* data, std::size_t size) {
+    if (tls) { // the TLS layer encrypts and sends it as one record
+        socket->write(data, qint64(size));
+        return;
+    }
     const int fd = int(socket->socketDescriptor());
     ssize_t sent;
     do {
@@ -504,7 +542,7 @@ Winsock::State Winsock::state() const {
     case QAbstractSocket::ConnectingState:
         return State::Connecting;
     case QAbstractSocket::ConnectedState:
-        return State::Connected;
+        return d->usable() ? State::Connected : State::Connecting;
     default:
         return State::Closed;
     }
@@ -549,6 +587,107 @@ void Winsock::setNoDelay(bool on) {
     d->noDelay = on;
     if (d->socket)
         d->socket->setSocketOption(QAbstractSocket::LowDelayOption, on ? 1 : 0);
+}
+
+// ---- encryption --------------------------------------------------------------
+
+// Every outgoing connection's socket comes from here, however it gets connected:
+// a TLS socket speaks plain TCP until beginTls() starts the handshake.
+QTcpSocket* Winsock::Private::makeSocket() {
+    tls = encrypt;
+    tlsStarted = tlsAccepted = tlsVerified = tlsFailed = false;
+    if (!tls)
+        return new QTcpSocket(q);
+    auto* s = new QSslSocket(q);
+    // The decision about a certificate that does not verify is the owner's, after
+    // the handshake: here it is only noted.
+    QObject::connect(s, &QSslSocket::sslErrors, q, [this, s](const QList<QSslError>&) {
+        tlsVerified = false;
+        s->ignoreSslErrors();
+    });
+    // Announced from the event loop, away from the TLS layer's own stack: the owner
+    // may close or accept at once.
+    QObject::connect(s, &QSslSocket::encrypted, q, [this, s] {
+        QMetaObject::invokeMethod(
+            q,
+            [this, guard = QPointer<QTcpSocket>(s)] {
+                if (guard && socket == guard && !tlsAccepted)
+                    emit q->PeerCertificate();
+            },
+            Qt::QueuedConnection);
+    });
+    QObject::connect(s, &QAbstractSocket::errorOccurred, q, [this] {
+        if (!tlsAccepted)
+            failTls();
+    });
+    return s;
+}
+
+void Winsock::Private::beginTls() {
+    auto* s = static_cast<QSslSocket*>(socket);
+    QSslConfiguration config = s->sslConfiguration();
+    config.setProtocol(QSsl::TlsV1_2OrLater);
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (!authorities.isEmpty())
+        config.setCaCertificates(authorities);
+    s->setSslConfiguration(config);
+    s->setPeerVerifyName(tlsPeerName);
+    tlsStarted = true;
+    tlsVerified = true; // until the handshake reports otherwise
+    s->startClientEncryption();
+}
+
+// Once per connection, and only when TCP was up: a connection that never came up
+// stays silent as before (the caller times out).
+void Winsock::Private::failTls() {
+    if (!tlsStarted || tlsFailed)
+        return;
+    tlsFailed = true;
+    QMetaObject::invokeMethod(
+        q,
+        [this, guard = QPointer<QTcpSocket>(socket)] {
+            if (guard && socket == guard)
+                emit q->EncryptionFailed();
+        },
+        Qt::QueuedConnection);
+}
+
+void Winsock::setEncryption(bool on) {
+    d->encrypt = on;
+}
+
+bool Winsock::encryption() const {
+    return d->encrypt;
+}
+
+void Winsock::setCertificateAuthorities(const QList<QSslCertificate>& authorities) {
+    d->authorities = authorities;
+}
+
+bool Winsock::isEncrypted() const {
+    return d->tls && d->tlsAccepted && state() == State::Connected;
+}
+
+QByteArray Winsock::peerCertificateDer() const {
+    if (!d->tls || !d->socket)
+        return {};
+    return static_cast<QSslSocket*>(d->socket)->peerCertificate().toDer();
+}
+
+bool Winsock::peerCertificateTrusted() const {
+    return d->tls && d->socket && d->tlsVerified && static_cast<QSslSocket*>(d->socket)->isEncrypted();
+}
+
+void Winsock::acceptPeerCertificate() {
+    auto* s = d->tls ? static_cast<QSslSocket*>(d->socket) : nullptr;
+    if (!s || d->tlsAccepted || !s->isEncrypted() || s->state() != QAbstractSocket::ConnectedState)
+        return;
+    d->tlsAccepted = true;
+    QPointer<Winsock> alive(this);
+    emit Connect();
+    // Bytes that came while the certificate was being decided.
+    if (alive && d->socket == s && s->bytesAvailable() > 0)
+        d->onReadyRead();
 }
 
 // Processes pending events once. DeferredDelete events are not among them: an

@@ -11,6 +11,12 @@
 //                                 side with close() raises nothing
 //   SendComplete()                bytes that had to wait have all been handed to
 //                                 the system (bytesToWrite() is 0 again)
+//   PeerCertificate()             encrypted connections only: the TLS handshake is
+//                                 done; Connect() follows acceptPeerCertificate(),
+//                                 close() refuses the server
+//   EncryptionFailed()            encrypted connections only: the TCP connection
+//                                 came up but no TLS session did (the peer does not
+//                                 speak it, or left during the handshake)
 //
 // DataArrival is never raised inside itself: bytes that arrive while a handler
 // lets events run are announced once it returns, and a peer close noticed
@@ -21,7 +27,9 @@
 // included after its close()) or refuses it; one left alone is refused when
 // control returns to the event loop.
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QSslCertificate>
 #include <QString>
 #include <memory>
 
@@ -87,6 +95,22 @@ public:
     static QString localIP();
     static QString localHostName();
 
+    // Encryption of later outgoing connections: TLS over the TCP connection, the
+    // host name given to connectToHost() checked against the certificate. The
+    // bytes read and written stay the plain protocol bytes.
+    void setEncryption(bool on);
+    bool encryption() const;
+    // The authorities that vouch for servers; empty (the default) means the
+    // system's own.
+    void setCertificateAuthorities(const QList<QSslCertificate>& authorities);
+    // True once an encrypted connection is up (after PeerCertificate()).
+    bool isEncrypted() const;
+    // The server's certificate (DER) and whether it is valid for the host name
+    // under the trusted authorities; read them on PeerCertificate().
+    QByteArray peerCertificateDer() const;
+    bool peerCertificateTrusted() const;
+    void acceptPeerCertificate();
+
     // Disables Nagle's algorithm on a connected object and sends every write at
     // once instead of at the end of the pass (lock-step transfers).
     void setNoDelay(bool on);
@@ -97,6 +121,8 @@ signals:
     void DataArrival(qint64 bytesTotal);
     void Close();
     void SendComplete();
+    void PeerCertificate();
+    void EncryptionFailed();
 
 private:
     struct Private;

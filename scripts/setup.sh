@@ -13,6 +13,9 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n li
 missing=()
 # A private session bus for the desktop-notification test.
 packages+=(dbus-daemon)
+# openssl: the client's encryption tests make their own certificate authority and
+# server certificates with it.
+packages+=(openssl)
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done

@@ -14,10 +14,21 @@ bool HoldsHelpSwitch(const QString& text) {
             return true;
     return false;
 }
+
+// Takes every "--plain" word out of the text; true if there was one.
+bool TakePlainSwitch(QString& args) {
+    QStringList words = args.split(u' ');
+    const bool found = words.removeAll(QStringLiteral("--plain")) > 0;
+    if (found)
+        args = words.join(u' ');
+    return found;
+}
 } // namespace
 
-CommandLine ParseCommandLine(const QString& args) {
+CommandLine ParseCommandLine(const QString& commandLine) {
     CommandLine result;
+    QString args = commandLine;
+    result.plain = TakePlainSwitch(args);
     if (args.trimmed().isEmpty())
         return result;
 

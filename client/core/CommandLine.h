@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The client's command line: [server[:port] [password]]
+// The client's command line: [--plain] [server[:port] [password]]
 //
 //   "host"            host, port 12345
 //   "host:4000 pw"    host, port 4000, password "pw"
 //   "host:4000  pw"   two spaces: the password is the empty second word
 // "/?", "/h", "-h" or "--help" anywhere in the text asks for the syntax message,
 // even inside a host name ("mail-host.nl") or a password: the whole text is searched.
+// The word "--plain", wherever it stands, connects without encryption for this run.
 #include <QString>
 
 namespace client {
@@ -20,6 +21,7 @@ struct CommandLine {
     Kind kind = Kind::Empty;
     QString host, port, password;
     bool hasPassword = false; // a second word was given (it may be empty)
+    bool plain = false;       // "--plain": no encryption this run
 };
 
 // args: the program's arguments joined by single spaces.

@@ -2,6 +2,7 @@
 #include "frmFileReceive.h"
 
 #include "FileTransferProtocol.h"
+#include "PlainTransferNote.h"
 #include "about/ScreenUnits.h"
 
 #include <QFileInfo>
@@ -91,6 +92,7 @@ frmFileReceive::frmFileReceive(QWidget* parent)
     buttons->addWidget(cmdCancel);
     buttons->addWidget(cmdClose);
     grid->addLayout(buttons, 5, 0, 1, 3);
+    grid->addWidget(PlainTransferNote(this), 6, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     resize(ui::TwipsToPixels(6600, this), ui::TwipsToPixels(3600, this));
 

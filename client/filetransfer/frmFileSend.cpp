@@ -3,6 +3,7 @@
 
 #include "FileDropLineEdit.h"
 #include "FileTransferProtocol.h"
+#include "PlainTransferNote.h"
 #include "about/ScreenUnits.h"
 
 #include <QFileInfo>
@@ -53,6 +54,7 @@ frmFileSend::frmFileSend(std::function<void(const std::string& strData, bool spe
     buttons->addWidget(cmdSend);
     buttons->addWidget(cmdClose);
     grid->addLayout(buttons, 4, 0, 1, 3);
+    grid->addWidget(PlainTransferNote(this), 5, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     resize(ui::TwipsToPixels(6600, this), ui::TwipsToPixels(2400, this));
 

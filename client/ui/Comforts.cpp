@@ -7,6 +7,7 @@
 #include "client/core/TranscriptWriter.h"
 #include "client/ui/ConversationExtras.h"
 #include "client/ui/NotificationRouter.h"
+#include "client/ui/TrustedServers.h"
 #include "client/ui/frmMain.h"
 #include "net/Winsock.h"
 #include <QAction>
@@ -49,8 +50,23 @@ void Comforts::BuildMenu() {
         connect(item, &QAction::toggled, this, [this, comfort](bool on) { setOn(comfort, on); });
         mnuVoorkeuren[std::size_t(i)] = item;
     }
+    mnuVoorkeurenMenu->addSeparator();
+    QAction* pins = mnuVoorkeurenMenu->addAction(QStringLiteral("Vertrouwde servers..."));
+    pins->setObjectName(QStringLiteral("mnuVertrouwdeServers"));
+    connect(pins, &QAction::triggered, this, &Comforts::showTrustedServers);
     // Under "Kleuren", before the separator that leads to "Over ZindleChat...".
     main_.menuZindleChat->insertMenu(main_.mnuZindleChat[3], mnuVoorkeurenMenu);
+}
+
+// One window, brought forward when it is open already.
+void Comforts::showTrustedServers() {
+    if (!dlgTrustedServers) {
+        dlgTrustedServers = new TrustedServers(&main_);
+        dlgTrustedServers->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    dlgTrustedServers->show();
+    dlgTrustedServers->raise();
+    dlgTrustedServers->activateWindow();
 }
 
 void Comforts::setOn(Comfort comfort, bool on) {

@@ -25,6 +25,7 @@ class ConversationExtras;
 class ConversationLogger;
 class NotificationRouter;
 class TranscriptWriter;
+class TrustedServers;
 class frmMain;
 
 class Comforts : public QObject {
@@ -57,6 +58,10 @@ public:
     void privateMessageArrived(QWidget* window, const QString& nickname, const QString& text);
     void fileOfferArrived(QWidget* window, const QString& remoteUser, const QString& fileName);
     NotificationRouter& notifications() { return *notifications_; }
+
+    // "Vertrouwde servers...": the pinned server certificates.
+    void showTrustedServers();
+    QPointer<TrustedServers> dlgTrustedServers;
 
     QMenu* mnuVoorkeurenMenu = nullptr;
     std::array<QAction*, kComfortCount> mnuVoorkeuren{};

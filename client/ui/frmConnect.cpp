@@ -4,12 +4,16 @@
 #include "about/Logo.h"
 #include "client/core/ChatColors.h"
 #include "client/core/CommandLine.h"
+#include "client/core/EncryptionChoice.h"
+#include "client/core/ServerTrust.h"
 #include "client/core/WireText.h"
 #include "client/ui/ConnectOptions.h"
 #include "client/ui/Latin1Validator.h"
+#include "client/ui/TrustPrompt.h"
 #include "client/ui/frmMain.h"
 #include "common/ZindleVersion.h"
 #include "net/Winsock.h"
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -30,6 +34,7 @@ const QString kChatTitle = QStringLiteral("Chat");
 frmConnect::frmConnect(frmMain& main, Prompts prompts, QWidget* parent)
     : QDialog(parent), Main(main), prompts(std::move(prompts)) {
     BuildControls();
+    BuildTrust();
 }
 
 frmConnect::~frmConnect() = default;
@@ -94,6 +99,10 @@ void frmConnect::BuildControls() {
         grid->addWidget(edit, row, 2);
         ++row;
     }
+    chkTls = new QCheckBox(QStringLiteral("Versleuteld (TLS)"), this);
+    chkTls->setObjectName(QStringLiteral("chkTls"));
+    chkTls->setChecked(true);
+    grid->addWidget(chkTls, row++, 2);
     grid->addWidget(new QLabel(QStringLiteral("Status:"), this), row, 1);
     grid->addWidget(lblStatus, row, 2);
     ++row;
@@ -121,12 +130,15 @@ void frmConnect::Form_Load(const QString& commandLine) {
         edit->selectAll();
     }
     Main.SetColors(LoadColors());
+    chkTls->setChecked(LoadEncryptionChoice());
     if (txtConnectTo->text().isEmpty())
         txtConnectTo->setText(kDefaultHost);
     if (txtConnectToPort->text().isEmpty())
         txtConnectToPort->setText(kDefaultPort);
 
     const CommandLine line = ParseCommandLine(commandLine);
+    if (line.plain)
+        chkTls->setChecked(false); // this run only: the stored choice stays
     if (line.kind == CommandLine::Kind::Empty)
         return;
     if (line.kind == CommandLine::Kind::Help) {
@@ -181,6 +193,7 @@ void frmConnect::SetBoxesEnabled(bool enabled) {
     txtNickname->setEnabled(enabled);
     txtConnectTo->setEnabled(enabled);
     txtConnectToPort->setEnabled(enabled);
+    chkTls->setEnabled(enabled);
 }
 
 void frmConnect::cmdJoin_Click() {
@@ -192,6 +205,7 @@ void frmConnect::cmdJoin_Click() {
 
     if (Joining) {
         Main.Winsock1->close();
+        Trust->cancel();
         tmr_Connect->stop();
         SetBoxesEnabled(true);
         Joining = false;
@@ -209,8 +223,29 @@ void frmConnect::cmdJoin_Click() {
     lblStatus->setText(QStringLiteral("Bezig met verbinden naar ") + host + QStringLiteral("..."));
     cmdJoin->setText(QStringLiteral("Annuleren..."));
     Main.Winsock1->setLocalPort(0);
+    Main.Winsock1->setEncryption(chkTls->isChecked());
+    Trust->setServer(host.trimmed(), port);
     Main.Winsock1->connectToHost(host.trimmed(), port);
     tmr_Connect->start();
+}
+
+void frmConnect::BuildTrust() {
+    // Only a click keeps the choice: "--plain" unticks the box for one run.
+    connect(chkTls, &QCheckBox::clicked, this, [](bool on) { SaveEncryptionChoice(on); });
+    Trust = new ServerTrust(Main.Winsock1, this);
+    TrustQuestions = new TrustPrompt(*Trust, this, prompts);
+    // The user takes the time the question needs.
+    connect(Trust, &ServerTrust::askTrust, tmr_Connect, &QTimer::stop);
+    connect(Trust, &ServerTrust::attemptEnded, this, &frmConnect::AttemptEnded);
+}
+
+// The certificate was refused or the server speaks no TLS: back to the boxes.
+void frmConnect::AttemptEnded(const QString& status) {
+    tmr_Connect->stop();
+    SetBoxesEnabled(true);
+    Joining = false;
+    cmdJoin->setText(QStringLiteral("Verbinden..."));
+    lblStatus->setText(status);
 }
 
 void frmConnect::tmr_Connect_Timer() {

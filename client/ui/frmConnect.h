@@ -7,6 +7,7 @@
 #include "client/ui/Prompts.h"
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -14,6 +15,8 @@ class QTimer;
 
 namespace client {
 
+class ServerTrust;
+class TrustPrompt;
 class frmMain;
 
 class frmConnect : public QDialog {
@@ -40,6 +43,7 @@ public:
     QLineEdit* txtPassword = nullptr;
     QLineEdit* txtConnectTo = nullptr;
     QLineEdit* txtConnectToPort = nullptr;
+    QCheckBox* chkTls = nullptr; // "Versleuteld (TLS)"
     QPushButton* cmdJoin = nullptr;
     QPushButton* cmdClose = nullptr;
     QLabel* lblStatus = nullptr;
@@ -48,6 +52,10 @@ public:
     QTimer* tmr_Connect = nullptr;
 
     bool Joining = false;
+
+    // The server's certificate before the session starts (encrypted connections).
+    ServerTrust* Trust = nullptr;
+    TrustPrompt* TrustQuestions = nullptr;
 
 public slots:
     void cmdJoin_Click();
@@ -67,6 +75,8 @@ private:
     void SetBoxesEnabled(bool enabled);
     bool CheckNickname(const QString& nickname);
     bool CheckAddress(const QString& host, const QString& portText, quint16* port);
+    void BuildTrust();
+    void AttemptEnded(const QString& status);
 
     frmMain& Main;
     Prompts prompts;

@@ -12,6 +12,7 @@
 #include "client/filetransfer/frmFileSend.h"
 #include "client/ui/Comforts.h"
 #include "client/ui/ConversationWidgets.h"
+#include "client/ui/EncryptionIndicator.h"
 #include "client/ui/InputLineKeys.h"
 #include "client/ui/QuietShow.h"
 #include "client/ui/frmConnect.h"
@@ -57,6 +58,7 @@ frmMain::frmMain(Prompts prompts, QWidget* parent) : QWidget(parent), prompts(st
     ConnectSession();
     Form_Load();
     comforts = std::make_unique<Comforts>(*this);
+    new EncryptionIndicator(*this);
 }
 
 frmMain::~frmMain() {

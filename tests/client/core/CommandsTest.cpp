@@ -127,6 +127,31 @@ TEST(CommandLine, Examples) {
     }
 }
 
+// "--plain" is a word of its own anywhere; the rest reads as without it.
+TEST(CommandLine, PlainSwitchIsTakenOutWhereverItStands) {
+    using K = CommandLine::Kind;
+    const CommandLine alone = ParseCommandLine(QStringLiteral("--plain"));
+    EXPECT_TRUE(alone.plain);
+    EXPECT_EQ(alone.kind, K::Empty);
+    for (const char* args :
+         {"--plain host:4000  geheim", "host:4000  geheim --plain", "host:4000 --plain  geheim"}) {
+        SCOPED_TRACE(args);
+        const CommandLine line = ParseCommandLine(QString::fromUtf8(args));
+        EXPECT_TRUE(line.plain);
+        EXPECT_EQ(line.kind, K::Connect);
+        EXPECT_EQ(line.host, QStringLiteral("host"));
+        EXPECT_EQ(line.port, QStringLiteral("4000"));
+        EXPECT_EQ(line.password, QString()); // the two spaces still make an empty password
+        EXPECT_TRUE(line.hasPassword);
+    }
+    EXPECT_EQ(ParseCommandLine(QStringLiteral("--plain --help")).kind, K::Help);
+    // Only the whole word: a password that merely contains it stays a password.
+    const CommandLine word = ParseCommandLine(QStringLiteral("host x--plain"));
+    EXPECT_FALSE(word.plain);
+    EXPECT_EQ(word.password, QStringLiteral("x--plain"));
+    EXPECT_FALSE(ParseCommandLine(QStringLiteral("host:4000 geheim")).plain);
+}
+
 // "--help" typed in a terminal must answer there; into a pipe or file nothing goes.
 TEST(CommandLine, SyntaxIsEchoedOnlyToATerminal) {
     int master = -1, slave = -1;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ClientFixture.h"
 
+#include "client/core/EncryptionChoice.h"
 #include "net/SettingsStore.h"
 #include "net/Winsock.h"
 #include <QFile>
@@ -10,6 +11,9 @@ namespace testsupport {
 
 void ClientFixture::SetUp() {
     QFile::remove(net::SettingsFilePath(QStringLiteral("ZindleChat")));
+    // The scripted server speaks the plain protocol; the encryption tests turn
+    // the box back on themselves.
+    client::SaveEncryptionChoice(false);
     StartProgram();
 }
 
