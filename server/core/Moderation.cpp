@@ -2,6 +2,7 @@
 // Moderation: what the operator sees of a user, kick and ban, and the ban list.
 #include "common/ZindleDivideCombine.h"
 #include "common/ZindleMessages.h"
+#include "net/PeerAddress.h"
 #include "net/ServerTransport.h"
 #include "server/core/CoreText.h"
 #include "server/core/ServerCore.h"
@@ -181,7 +182,7 @@ bool ServerCore::BanEntry(const QString& entry) {
 // ---------------------------------------------------------------- ban list
 
 bool ServerCore::IsBanned(const std::string& ip) const {
-    return std::find(banList_.begin(), banList_.end(), ip) != banList_.end();
+    return net::BanListCovers(banList_, ip);
 }
 
 QStringList ServerCore::BanList() const {

@@ -99,6 +99,9 @@ public:
 
     // ---- start and stop
     bool Listening() const { return listening_; }
+    // IP addresses the next StartServer listens on; empty (the default): every
+    // address of both families.
+    void setListenAddresses(const QStringList& addresses);
     // Logs "Server wordt gestart..", scrambles the room password and listens on
     // portText (a whole number 1..65535). On failure: false, a readable reason in
     // *error, a STATUS line, and the server stays stopped.
@@ -244,7 +247,7 @@ private:
     bool logMessages_ = true;
 
     // Connections waiting to log in: (slot, generation) in order of accept, and
-    // how many wait per address.
+    // how many wait per address (PerAddressKey: an IPv6 peer counts by its /64).
     std::vector<std::pair<int, std::uint32_t>> pendingLogins_;
     std::size_t pendingFront_ = 0;
     std::unordered_map<std::string, int> pendingPerAddress_;

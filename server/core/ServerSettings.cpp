@@ -3,6 +3,8 @@
 
 #include "net/SettingsStore.h"
 
+#include <QRegularExpression>
+
 namespace server {
 
 namespace {
@@ -60,6 +62,8 @@ ServerSettings ReadServerSettings() {
     s.SendBudget = Get(QStringLiteral("SendBudget"));
     s.FloodLimit = Get(QStringLiteral("FloodLimit"));
     s.Log = Get(QStringLiteral("Log"));
+    static const QRegularExpression separators(QStringLiteral("[\\s,]+"));
+    s.Listen = Get(QStringLiteral("Listen")).split(separators, Qt::SkipEmptyParts);
     return s;
 }
 

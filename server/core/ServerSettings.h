@@ -3,6 +3,7 @@
 // The server's stored options (application "ZindleChatServer", section "Options"),
 // read as the main window reads them at start-up. Reading writes nothing.
 #include <QString>
+#include <QStringList>
 
 namespace server {
 
@@ -21,6 +22,9 @@ struct ServerSettings {
     // The limits as text (see LimitsText.h); empty: the default.
     QString LoginTimeout, MaxPendingPerAddress, SendBudget, FloodLimit;
     QString Log; // "all" or "events"
+    // "Listen": IP addresses to listen on, separated by spaces or commas; none:
+    // every address of both families.
+    QStringList Listen;
 };
 
 ServerSettings ReadServerSettings();

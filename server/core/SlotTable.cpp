@@ -3,6 +3,7 @@
 // limits, and releasing slots.
 #include "common/ZindleFraming.h"
 #include "common/ZindleMessages.h"
+#include "net/PeerAddress.h"
 #include "net/ServerTransport.h"
 #include "server/core/CoreText.h"
 #include "server/core/ServerCore.h"
@@ -34,9 +35,10 @@ int ServerCore::TakeFreeSlot() {
 void ServerCore::Winsock1_ConnectionRequest(qintptr requestID) {
     outOfDescriptors_ = false;
     const std::string ip = ToBytes(transport_->requestPeerIP(requestID));
+    const std::string key = net::PerAddressKey(ip);
     const int limit = limits_.maxPendingPerAddress;
     if (limit > 0) {
-        const auto it = pendingPerAddress_.find(ip);
+        const auto it = pendingPerAddress_.find(key);
         if (it != pendingPerAddress_.end() && it->second >= limit) {
             transport_->refuse(requestID);
             return; // not logged: a flood of these must not flood the log too
@@ -58,7 +60,7 @@ void ServerCore::Winsock1_ConnectionRequest(qintptr requestID) {
     r.floodTokens = limits_.floodBurst;
     r.floodRefilledMs = r.connectedMs;
     ++inUseCount_;
-    ++pendingPerAddress_[ip];
+    ++pendingPerAddress_[key];
     if (limits_.loginTimeoutSeconds > 0)
         pendingLogins_.emplace_back(slot, r.generation);
     if (budgetPaused_)
@@ -67,7 +69,7 @@ void ServerCore::Winsock1_ConnectionRequest(qintptr requestID) {
     scratch_.assign("STATUS [");
     AppendNumber(scratch_, slot);
     scratch_.append("] Inkomende verbinding (");
-    scratch_.append(r.ip);
+    scratch_.append(net::HostForPort(r.ip));
     scratch_ += ':';
     AppendNumber(scratch_, r.port);
     scratch_ += ')';
@@ -136,7 +138,7 @@ void ServerCore::ForgetPending(int slot) {
     SlotRecord& r = Users[static_cast<std::size_t>(slot)];
     if (r.user.InUse != kTrue || r.user.Acknowledged == kTrue)
         return;
-    const auto it = pendingPerAddress_.find(r.ip);
+    const auto it = pendingPerAddress_.find(net::PerAddressKey(r.ip));
     if (it != pendingPerAddress_.end() && --it->second <= 0)
         pendingPerAddress_.erase(it);
 }

@@ -263,6 +263,7 @@ int RunHeadless(int argc, char** argv, const std::function<void()>& onListening,
     core.setRoomPassword(password);
     core.setChatLog(options.chatLog.value_or(stored.ChatLog));
     core.setDubbelIP(options.noDuplicateIp || stored.chkDubbelIP);
+    core.setListenAddresses(options.listen.isEmpty() ? stored.Listen : options.listen);
 
     ConsoleServer console(core, port);
     core.LogProgramStarted();

@@ -20,6 +20,7 @@ struct HeadlessOptions {
     std::optional<double> floodRate;
     std::optional<int> floodBurst;
     std::optional<bool> logAll; // --log all (true) or events (false)
+    QStringList listen;         // --listen, repeatable; empty: the stored setting
     QString error;              // non-empty: the command line is wrong
 };
 
