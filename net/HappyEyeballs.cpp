@@ -23,21 +23,8 @@ int startConnect(const PeerAddress& address, quint16 port, bool* connectedAlread
     const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
-    sockaddr_storage storage{};
-    socklen_t length = 0;
-    if (v6) {
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
-        in6->sin6_family = AF_INET6;
-        in6->sin6_port = htons(port);
-        std::memcpy(&in6->sin6_addr, address.bytes(), 16);
-        length = sizeof *in6;
-    } else {
-        auto* in = reinterpret_cast<sockaddr_in*>(&storage);
-        in->sin_family = AF_INET;
-        in->sin_port = htons(port);
-        std::memcpy(&in->sin_addr, address.bytes(), 4);
-        length = sizeof *in;
-    }
+    sockaddr_storage storage;
+    const socklen_t length = address.ToSocketAddress(port, &storage);
     int result;
     do {
         result = ::connect(fd, reinterpret_cast<const sockaddr*>(&storage), length);

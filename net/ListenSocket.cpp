@@ -42,26 +42,16 @@ int openOne(const std::optional<PeerAddress>& address, quint16 port, int* failur
     // A restarted server gets its port back while old connections are in TIME_WAIT.
     const int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_storage storage{};
-    socklen_t length = 0;
     if (v6) {
         // The default socket takes IPv4 too, whatever the system's default is; a
         // given IPv6 address means that address only.
         const int v6only = address ? 1 : 0;
         ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6only, sizeof v6only);
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
-        in6->sin6_family = AF_INET6;
-        in6->sin6_port = htons(port);
-        if (address)
-            std::memcpy(&in6->sin6_addr, address->bytes(), 16);
-        length = sizeof *in6;
-    } else {
-        auto* in = reinterpret_cast<sockaddr_in*>(&storage);
-        in->sin_family = AF_INET;
-        in->sin_port = htons(port);
-        std::memcpy(&in->sin_addr, address->bytes(), 4);
-        length = sizeof *in;
     }
+    static constexpr std::uint8_t kAnyIPv6[16] = {};
+    sockaddr_storage storage;
+    const socklen_t length =
+        address.value_or(PeerAddress::FromIPv6(kAnyIPv6)).ToSocketAddress(port, &storage);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&storage), length) != 0 ||
         ::listen(fd, SOMAXCONN) != 0) {
         *failure = errno;

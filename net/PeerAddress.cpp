@@ -103,6 +103,22 @@ std::optional<PeerAddress> PeerAddress::FromSocketAddress(const sockaddr* addres
     return std::nullopt;
 }
 
+unsigned PeerAddress::ToSocketAddress(std::uint16_t port, sockaddr_storage* out) const {
+    std::memset(out, 0, sizeof *out);
+    if (family_ == Family::IPv6) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(out);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        std::memcpy(&in6->sin6_addr, bytes_.data(), 16);
+        return sizeof *in6;
+    }
+    auto* in = reinterpret_cast<sockaddr_in*>(out);
+    in->sin_family = AF_INET;
+    in->sin_port = htons(port);
+    std::memcpy(&in->sin_addr, bytes_.data(), 4);
+    return sizeof *in;
+}
+
 std::string PeerAddress::Text() const {
     if (family_ == Family::IPv6)
         return IPv6Text(bytes_.data());

@@ -17,6 +17,7 @@
 #include <vector>
 
 struct sockaddr;
+struct sockaddr_storage;
 
 namespace net {
 
@@ -31,6 +32,8 @@ public:
     static PeerAddress FromIPv6(const std::uint8_t (&bytes)[16]);
     // A sockaddr_in or sockaddr_in6 as accept() and getpeername() fill it.
     static std::optional<PeerAddress> FromSocketAddress(const sockaddr* address);
+    // Fills a sockaddr_in or sockaddr_in6 for bind() or connect(); returns its length.
+    unsigned ToSocketAddress(std::uint16_t port, sockaddr_storage* out) const;
 
     Family family() const { return family_; }
     // 4 bytes for IPv4, 16 for IPv6, in network order.

@@ -49,15 +49,14 @@ HostAndPort SplitHostPort(const QString& word, const QString& defaultPort) {
             result.port = rest.mid(1);
         return result;
     }
-    // Two colons or more: an IPv6 address without brackets, no port.
-    if (word.count(u':') > 1)
+    // An IPv6 address without brackets has no port; anything else is cut at its
+    // colons as always ("host:4000:9" is host and port 4000).
+    if (IsIPv6(word))
         return result;
-    const qsizetype colon = word.indexOf(u':');
-    if (colon >= 0) {
-        result.host = word.left(colon);
-        if (colon + 1 < word.size())
-            result.port = word.mid(colon + 1);
-    }
+    const QStringList parts = word.split(u':');
+    result.host = parts.at(0);
+    if (parts.size() > 1 && !parts.at(1).isEmpty())
+        result.port = parts.at(1);
     return result;
 }
 

@@ -15,7 +15,7 @@ struct HostAndPort {
     QString port; // as written; the default when none was
 };
 
-// Splits one word into host and port. Text it cannot split (an unclosed bracket)
+// Splits one word into host and port. A bracket it cannot split ("[::1", "[::1]x")
 // comes back whole as the host, for ValidHost to refuse.
 HostAndPort SplitHostPort(const QString& word, const QString& defaultPort);
 
