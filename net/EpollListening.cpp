@@ -49,7 +49,7 @@ void EpollTransport::Private::acceptRequests() {
     QPointer<EpollTransport> alive(q);
     // One event for every listener: each is asked in turn, the idle ones answer
     // EAGAIN at once.
-    for (std::size_t n = 0; n < listenFds.size() && alive && !acceptPaused; ++n)
+    for (std::size_t n = 0; alive && n < listenFds.size() && !acceptPaused; ++n)
         acceptFrom(listenFds[n]);
 }
 
