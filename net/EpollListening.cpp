@@ -47,8 +47,16 @@ bool onlyThatPeerFailed(int error) {
 
 void EpollTransport::Private::acceptRequests() {
     QPointer<EpollTransport> alive(q);
-    for (int i = 0; i < kAcceptsPerPass && listenFd >= 0 && !acceptPaused; ++i) {
-        sockaddr_in address{};
+    // One event for every listener: each is asked in turn, the idle ones answer
+    // EAGAIN at once.
+    for (std::size_t n = 0; alive && n < listenFds.size() && !acceptPaused; ++n)
+        acceptFrom(listenFds[n]);
+}
+
+void EpollTransport::Private::acceptFrom(int listenFd) {
+    QPointer<EpollTransport> alive(q);
+    for (int i = 0; i < kAcceptsPerPass && !listenFds.empty() && !acceptPaused; ++i) {
+        sockaddr_storage address{};
         socklen_t length = sizeof address;
         const int fd =
             ::accept4(listenFd, reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -61,7 +69,12 @@ void EpollTransport::Private::acceptRequests() {
             return; // EAGAIN: nobody else is waiting
         }
         outOfDescriptors = false;
-        requests.emplace(fd, Request{address.sin_addr.s_addr, ntohs(address.sin_port)});
+        const auto peer = PeerAddress::FromSocketAddress(reinterpret_cast<const sockaddr*>(&address));
+        if (!peer) { // neither family: not a peer we can name
+            ::close(fd);
+            continue;
+        }
+        requests.emplace(fd, Request{*peer, PortOf(reinterpret_cast<const sockaddr*>(&address))});
         emit q->ConnectionRequest(fd);
         if (!alive)
             return;
@@ -76,7 +89,8 @@ void EpollTransport::Private::acceptRequests() {
 void EpollTransport::Private::pauseAccepting(bool reportIt) {
     if (!acceptPaused) {
         acceptPaused = true;
-        ::epoll_ctl(epfd, EPOLL_CTL_DEL, listenFd, nullptr);
+        for (const int fd : listenFds)
+            ::epoll_ctl(epfd, EPOLL_CTL_DEL, fd, nullptr);
         acceptRetry.start(kAcceptPauseMs);
     }
     if (reportIt && !outOfDescriptors) {
@@ -86,16 +100,28 @@ void EpollTransport::Private::pauseAccepting(bool reportIt) {
 }
 
 void EpollTransport::Private::resumeAccepting() {
-    if (listenFd < 0 || !acceptPaused)
+    if (listenFds.empty() || !acceptPaused)
         return;
     acceptPaused = false;
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.u64 = kListenerKey;
-    if (::epoll_ctl(epfd, EPOLL_CTL_ADD, listenFd, &event) != 0) {
+    if (!watchListeners()) {
         acceptPaused = true;
         acceptRetry.start(kAcceptPauseMs);
     }
+}
+
+// Every listener into the epoll set, or none.
+bool EpollTransport::Private::watchListeners() {
+    for (std::size_t n = 0; n < listenFds.size(); ++n) {
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.u64 = kListenerKey;
+        if (::epoll_ctl(epfd, EPOLL_CTL_ADD, listenFds[n], &event) != 0) {
+            for (std::size_t m = 0; m < n; ++m)
+                ::epoll_ctl(epfd, EPOLL_CTL_DEL, listenFds[m], nullptr);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool EpollTransport::listen(quint16 port, QString* error) {
@@ -105,39 +131,39 @@ bool EpollTransport::listen(quint16 port, QString* error) {
             *error = QStringLiteral("Kan niet luisteren op poort %1: geen epoll").arg(port);
         return false;
     }
-    const int fd = OpenIPv4Listener(port, error);
-    if (fd < 0)
+    d->listenFds = OpenListeners(listenAddresses(), port, error);
+    if (d->listenFds.empty())
         return false;
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.u64 = kListenerKey;
-    if (::epoll_ctl(d->epfd, EPOLL_CTL_ADD, fd, &event) != 0) {
-        ::close(fd);
+    if (!d->watchListeners()) {
+        for (const int fd : d->listenFds)
+            ::close(fd);
+        d->listenFds.clear();
         if (error)
             *error = QStringLiteral("Kan niet luisteren op poort %1: geen epoll").arg(port);
         return false;
     }
-    d->listenFd = fd;
-    d->port = BoundPort(fd);
+    d->port = BoundPort(d->listenFds.front());
     d->acceptPaused = false;
     d->outOfDescriptors = false;
     return true;
 }
 
 void EpollTransport::stopListening() {
-    if (d->listenFd < 0)
+    if (d->listenFds.empty())
         return;
-    if (!d->acceptPaused)
-        ::epoll_ctl(d->epfd, EPOLL_CTL_DEL, d->listenFd, nullptr);
-    ::close(d->listenFd);
-    d->listenFd = -1;
+    for (const int fd : d->listenFds) {
+        if (!d->acceptPaused)
+            ::epoll_ctl(d->epfd, EPOLL_CTL_DEL, fd, nullptr);
+        ::close(fd);
+    }
+    d->listenFds.clear();
     d->port = 0;
     d->acceptPaused = false;
     d->acceptRetry.stop();
 }
 
 bool EpollTransport::isListening() const {
-    return d->listenFd >= 0;
+    return !d->listenFds.empty();
 }
 
 quint16 EpollTransport::localPort() const {
@@ -146,7 +172,7 @@ quint16 EpollTransport::localPort() const {
 
 QString EpollTransport::requestPeerIP(qintptr requestID) const {
     const auto it = d->requests.find(int(requestID));
-    return it == d->requests.end() ? QString() : DottedIPv4(it->second.address);
+    return it == d->requests.end() ? QString() : QString::fromStdString(it->second.address.Text());
 }
 
 bool EpollTransport::accept(qintptr requestID, int slot) {

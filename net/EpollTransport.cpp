@@ -268,7 +268,7 @@ std::int64_t EpollTransport::lastProgressMs(int slot) const {
 
 QString EpollTransport::peerIP(int slot) const {
     const EpollConnection* c = d->inSlot(slot);
-    return c ? DottedIPv4(c->peerAddress) : QString();
+    return c ? QString::fromStdString(c->peerAddress.Text()) : QString();
 }
 
 quint16 EpollTransport::peerPort(int slot) const {
@@ -303,8 +303,8 @@ EpollTransport::~EpollTransport() {
     }
     for (const auto& request : d->requests)
         ::close(request.first);
-    if (d->listenFd >= 0)
-        ::close(d->listenFd);
+    for (const int fd : d->listenFds)
+        ::close(fd);
     if (d->epfd >= 0)
         ::close(d->epfd);
 }

@@ -4,6 +4,7 @@
 // its parts share. EpollTransport.cpp runs the pass and reads; EpollListening.cpp
 // accepts; EpollSendAndClose.cpp writes, closes and lingers.
 #include "net/EpollTransport.h"
+#include "net/PeerAddress.h"
 #include "net/SendQueue.h"
 #include "net/TlsContext.h"
 #include "net/TlsSession.h"
@@ -27,7 +28,7 @@ namespace epolldetail {
 // A connection closed from our side may take this long to hand over what is
 // queued and to see the peer's end; then it is reset.
 constexpr int kDefaultLingerMs = 10000;
-// The epoll key of the listener; connections count up from 1 and are never reused.
+// The epoll key of the listeners; connections count up from 1 and are never reused.
 constexpr std::uint64_t kListenerKey = 0;
 // One readInto() of an encrypted connection takes about this much; the rest is
 // announced on the next pass.
@@ -60,8 +61,8 @@ inline ssize_t recvSome(int fd, char* data, std::size_t size, int flags = 0) {
 struct EpollConnection {
     int fd = -1;
     std::uint64_t key = 0;
-    int slot = -1;                 // -1 once closed from our side
-    std::uint32_t peerAddress = 0; // network byte order
+    int slot = -1; // -1 once closed from our side
+    PeerAddress peerAddress;
     quint16 peerPort = 0;
     SendQueue out;
     std::int64_t lastProgressMs = 0;
@@ -91,7 +92,7 @@ struct EpollTransport::Private {
     EpollTransport* q;
     int epfd = -1;
     QSocketNotifier* notifier = nullptr; // child of q
-    int listenFd = -1;
+    std::vector<int> listenFds;          // one, or one per address given to listen on
     quint16 port = 0;
     bool acceptPaused = false;
     bool outOfDescriptors = false; // an episode is under way and was reported
@@ -105,7 +106,7 @@ struct EpollTransport::Private {
     std::size_t inSlots = 0;
 
     struct Request {
-        std::uint32_t address; // network byte order
+        PeerAddress address;
         quint16 port;
     };
     std::unordered_map<int, Request> requests; // offered right now, by descriptor
@@ -123,6 +124,8 @@ struct EpollTransport::Private {
 
     void onReady();
     void acceptRequests();
+    void acceptFrom(int listenFd);
+    bool watchListeners();
     void pauseAccepting(bool reportIt);
     void resumeAccepting();
 

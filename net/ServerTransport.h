@@ -23,6 +23,7 @@
 // Everything happens on the thread that owns the object.
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -39,16 +40,22 @@ public:
     ~ServerTransport() override = default;
 
     // ---- listener
-    // Listens on every IPv4 address (port 0: the system chooses). False, with a
-    // readable reason, when it cannot.
+    // Listens on the addresses set below, or else on every address of both
+    // families (port 0: the system chooses). False, with a readable reason, when
+    // it cannot.
     virtual bool listen(quint16 port, QString* error) = 0;
+    // IP addresses for the next listen(); empty: every address.
+    void setListenAddresses(const QStringList& addresses) { listenAddresses_ = addresses; }
+    const QStringList& listenAddresses() const { return listenAddresses_; }
     virtual void stopListening() = 0;
     virtual bool isListening() const = 0;
     virtual quint16 localPort() const = 0; // the port in use; 0 when not listening
 
     // ---- pending requests
-    virtual QString requestPeerIP(qintptr requestID) const = 0; // dotted IPv4
-    virtual bool accept(qintptr requestID, int slot) = 0;       // false: the peer is gone already
+    // Peer addresses as PeerAddress text: dotted IPv4 (an IPv4 peer on the IPv6
+    // socket too, never "::ffff:a.b.c.d"), or canonical IPv6.
+    virtual QString requestPeerIP(qintptr requestID) const = 0;
+    virtual bool accept(qintptr requestID, int slot) = 0; // false: the peer is gone already
     virtual void refuse(qintptr requestID) = 0;
 
     // ---- connections, by slot
@@ -81,7 +88,7 @@ public:
     // peer that stopped reading from one that reads slowly.
     virtual std::int64_t lastProgressMs(int slot) const = 0;
 
-    virtual QString peerIP(int slot) const = 0; // dotted IPv4, never "::ffff:a.b.c.d"
+    virtual QString peerIP(int slot) const = 0;
     virtual quint16 peerPort(int slot) const = 0;
 
     // ---- encryption (a transport without it keeps these defaults)
@@ -100,6 +107,9 @@ signals:
     void DataArrival(int slot);
     void Close(int slot);
     void OutOfDescriptors();
+
+private:
+    QStringList listenAddresses_;
 };
 
 } // namespace net

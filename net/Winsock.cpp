@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/Winsock.h"
 
+#include "net/HappyEyeballs.h"
+
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QHostInfo>
@@ -48,11 +50,13 @@ QSet<qintptr>& pendingRequests() {
     return pending;
 }
 
-// Dotted IPv4 text for IPv4 and IPv4-mapped IPv6 peers, the usual text otherwise.
+// The peer's PeerAddress text: dotted for IPv4 and IPv4-mapped peers, canonical
+// IPv6 otherwise (without a zone).
 QString dottedAddress(const QHostAddress& address) {
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : address.toString();
+    QHostAddress plain = address;
+    plain.setScopeId(QString());
+    const auto parsed = PeerAddress::Parse(plain.toString().toStdString());
+    return parsed ? QString::fromStdString(parsed->Text()) : plain.toString();
 }
 
 QString listenFailureReason(const QTcpServer& server, quint16 port) {
@@ -94,7 +98,8 @@ struct Winsock::Private {
     std::unique_ptr<RequestListener> listener;
     int requestDepth = 0;
 
-    QTcpSocket* socket = nullptr; // child of q while it is ours
+    QTcpSocket* socket = nullptr;        // child of q while it is ours
+    HappyEyeballs* connecting = nullptr; // child of q while an outgoing attempt runs
 
     // Encryption: the choice for later connections, and the state of this one. A
     // TLS connection counts as connected only once its certificate is accepted;
@@ -148,6 +153,8 @@ struct Winsock::Private {
     void adopt(QTcpSocket* s);
     void wire(QTcpSocket* s);
     void onConnected();
+    void adoptConnected(qintptr descriptor);
+    void stopConnecting();
     void onReadyRead();
     void deliverData();
     void onDisconnected();
@@ -198,7 +205,7 @@ bool Winsock::listen(QString* error) {
     close();
     if (!d->listener)
         d->listener = std::make_unique<RequestListener>([this](qintptr id) { d->onRequest(id); });
-    if (!d->listener->listen(QHostAddress::AnyIPv4, d->localPort)) {
+    if (!d->listener->listen(QHostAddress::Any, d->localPort)) {
         if (error)
             *error = listenFailureReason(*d->listener, d->localPort);
         return false;
@@ -233,17 +240,48 @@ void Winsock::Private::adopt(QTcpSocket* s) {
 
 void Winsock::connectToHost(const QString& host, quint16 port) {
     close();
-    QTcpSocket* s = d->makeSocket();
     d->tlsPeerName = host;
+    if (d->localPort == 0) {
+        // Both families, the first to answer wins; the socket adopts the result.
+        d->connecting = new HappyEyeballs(this);
+        QObject::connect(d->connecting, &HappyEyeballs::Connected, this,
+                         [this](qintptr descriptor) { d->adoptConnected(descriptor); });
+        QObject::connect(d->connecting, &HappyEyeballs::Failed, this, [this] { d->stopConnecting(); });
+        d->connecting->start(host, port);
+        return;
+    }
+    QTcpSocket* s = d->makeSocket();
     d->socket = s;
     d->broken = false;
     d->wire(s);
     QObject::connect(s, &QAbstractSocket::connected, this, [this] { d->onConnected(); });
-    if (d->localPort != 0)
-        s->bind(QHostAddress::AnyIPv4, d->localPort);
+    s->bind(QHostAddress::AnyIPv4, d->localPort);
     // A failed attempt simply ends in the closed state; the caller's time-out
     // reports it.
     s->connectToHost(host, port);
+}
+
+void Winsock::Private::adoptConnected(qintptr descriptor) {
+    stopConnecting();
+    QTcpSocket* s = makeSocket(); // plain TCP until the handshake starts
+    if (!s->setSocketDescriptor(descriptor)) {
+        ::close(static_cast<int>(descriptor));
+        delete s;
+        return; // as any failed attempt: the caller's time-out reports it
+    }
+    socket = s;
+    broken = false;
+    wire(s);
+    onConnected();
+}
+
+// The attempt object may be calling us: it goes when control is back in the loop.
+void Winsock::Private::stopConnecting() {
+    if (!connecting)
+        return;
+    connecting->cancel();
+    connecting->deleteLater();
+    connecting = nullptr;
 }
 
 void Winsock::Private::onConnected() {
@@ -370,6 +408,7 @@ void Winsock::Private::releaseSocket() {
 }
 
 void Winsock::close() {
+    d->stopConnecting();
     d->stopLookup();
     if (d->listener)
         d->listener->close();
@@ -509,6 +548,7 @@ qint64 Winsock::bytesAvailable() const {
 Winsock::Winsock(QObject* parent) : QObject(parent), d(std::make_unique<Private>(this)) {}
 
 Winsock::~Winsock() {
+    d->stopConnecting();
     d->stopLookup();
     // releaseSocket() also hands pending bytes over and leaves the dirty list.
     d->releaseSocket();
@@ -535,6 +575,8 @@ quint16 Winsock::localPort() const {
 Winsock::State Winsock::state() const {
     if (d->listener && d->listener->isListening())
         return State::Listening;
+    if (d->connecting)
+        return State::Connecting;
     if (!d->socket)
         return State::Closed;
     switch (d->socket->state()) {

@@ -48,7 +48,8 @@ public:
     void setLocalPort(quint16 port);
     quint16 localPort() const;
 
-    // Listens on every IPv4 address. False, with a readable reason, when it cannot.
+    // Listens on every address of both families (IPv4 where the system has no
+    // IPv6). False, with a readable reason, when it cannot.
     bool listen(QString* error = nullptr);
 
     // Accepts a pending request into this object; closes whatever it held first.
@@ -56,8 +57,9 @@ public:
     // Closes a pending request nobody wants (all slots busy).
     static void refuse(qintptr requestID);
 
-    // Host name or dotted address; port as text. The result arrives as Connect()
-    // (or nothing at all on failure: the caller times out).
+    // Host name, IPv4 or IPv6 address. A name with addresses of both families is
+    // tried on both (HappyEyeballs). The result arrives as Connect() (or nothing
+    // at all on failure: the caller times out).
     void connectToHost(const QString& host, quint16 port);
 
     // Queues bytes; they leave in the order written. Everything written to a
@@ -79,7 +81,8 @@ public:
 
     State state() const;
 
-    // Peer of a connected object: dotted IPv4 text (never "::ffff:a.b.c.d"), its
+    // Peer of a connected object: PeerAddress text (dotted IPv4, never
+    // "::ffff:a.b.c.d", or canonical IPv6), its
     // port, and its host name. The name is empty unless the owner asked for it
     // with setPeerNameLookup(true), and then until a background lookup has found
     // one: a reverse lookup tells the resolver whom we talk to, so none starts

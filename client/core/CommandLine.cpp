@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "client/core/CommandLine.h"
 
+#include "client/core/HostText.h"
+
 #include <QStringList>
 #include <cerrno>
 #include <unistd.h>
@@ -41,9 +43,9 @@ CommandLine ParseCommandLine(const QString& commandLine) {
     const QStringList words = args.split(u' ');
 
     result.kind = CommandLine::Kind::Connect;
-    const QStringList hostPort = words.at(0).split(u':');
-    result.host = hostPort.at(0);
-    result.port = hostPort.size() > 1 && !hostPort.at(1).isEmpty() ? hostPort.at(1) : kDefaultPort;
+    const HostAndPort where = SplitHostPort(words.at(0), kDefaultPort);
+    result.host = where.host;
+    result.port = where.port;
     if (words.size() > 1) {
         result.password = words.at(1);
         result.hasPassword = true;

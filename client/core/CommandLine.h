@@ -5,6 +5,7 @@
 //   "host"            host, port 12345
 //   "host:4000 pw"    host, port 4000, password "pw"
 //   "host:4000  pw"   two spaces: the password is the empty second word
+//   "[2001:db8::1]:4000"   an IPv6 address with a port (see HostText.h)
 // "/?", "/h", "-h" or "--help" anywhere in the text asks for the syntax message,
 // even inside a host name ("mail-host.nl") or a password: the whole text is searched.
 // The word "--plain", wherever it stands, connects without encryption for this run.

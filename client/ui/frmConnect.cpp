@@ -5,6 +5,7 @@
 #include "client/core/ChatColors.h"
 #include "client/core/CommandLine.h"
 #include "client/core/EncryptionChoice.h"
+#include "client/core/HostText.h"
 #include "client/core/ServerTrust.h"
 #include "client/core/WireText.h"
 #include "client/ui/ConnectOptions.h"
@@ -60,7 +61,7 @@ void frmConnect::BuildControls() {
     txtPassword = box("txtPassword", 20);
     txtPassword->setEchoMode(QLineEdit::Password);
     txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
-    txtConnectTo = box("txtConnectTo", 20);
+    txtConnectTo = box("txtConnectTo", kMaxHostLength);
     txtConnectToPort = box("txtConnectToPort", 7);
 
     cmdJoin = new QPushButton(QStringLiteral("Verbinden..."), this);
@@ -175,6 +176,11 @@ bool frmConnect::CheckAddress(const QString& host, const QString& portText, quin
         lblStatus->setText(QStringLiteral("Vul een server in om mee te verbinden."));
         return false;
     }
+    if (!ValidHost(host, nullptr)) {
+        lblStatus->setText(
+            QStringLiteral("Ongeldige server: vul een hostnaam (tot 253 tekens) of een IP-adres in."));
+        return false;
+    }
     bool ok = false;
     const QString digits = portText.trimmed();
     const int value = digits.toInt(&ok);
@@ -223,9 +229,11 @@ void frmConnect::cmdJoin_Click() {
     lblStatus->setText(QStringLiteral("Bezig met verbinden naar ") + host + QStringLiteral("..."));
     cmdJoin->setText(QStringLiteral("Annuleren..."));
     Main.Winsock1->setLocalPort(0);
+    QString target;
+    ValidHost(host, &target);
     Main.Winsock1->setEncryption(chkTls->isChecked());
-    Trust->setServer(host.trimmed(), port);
-    Main.Winsock1->connectToHost(host.trimmed(), port);
+    Trust->setServer(target, port);
+    Main.Winsock1->connectToHost(target, port);
     tmr_Connect->start();
 }
 

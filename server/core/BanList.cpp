@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "server/core/BanList.h"
 
+#include "net/PeerAddress.h"
+
 #include <algorithm>
 
 namespace server {
 
 bool BanList::IsBanned(std::string_view ip) const {
-    return std::find(entries_.begin(), entries_.end(), ip) != entries_.end();
+    return net::BanListCovers(entries_, ip);
 }
 
 bool BanList::RemoveAt(std::size_t index) {

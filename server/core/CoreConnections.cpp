@@ -3,6 +3,7 @@
 // limits, the send budget, and releasing slots.
 #include "common/ZindleFraming.h"
 #include "common/ZindleMessages.h"
+#include "net/PeerAddress.h"
 #include "net/ServerTransport.h"
 #include "server/core/CoreText.h"
 #include "server/core/ServerCore.h"
@@ -55,7 +56,7 @@ void ServerCore::Winsock1_ConnectionRequest(qintptr requestID) {
     scratch_.assign("STATUS [");
     AppendNumber(scratch_, slot);
     scratch_.append("] Inkomende verbinding (");
-    scratch_.append(r.ip);
+    scratch_.append(net::HostForPort(r.ip));
     scratch_ += ':';
     AppendNumber(scratch_, r.port);
     scratch_ += ')';

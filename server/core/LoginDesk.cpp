@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "server/core/LoginDesk.h"
 
+#include "net/PeerAddress.h"
+
 #include <algorithm>
 
 namespace server {
 
 std::string AddressKey(std::string_view ip) {
-    return std::string(ip);
+    return net::PerAddressKey(ip); // an IPv6 peer counts by its /64
 }
 
 void LoginDesk::Enter(SlotRef ref, const std::string& key, std::int64_t nowMs) {

@@ -72,6 +72,10 @@ void ServerCore::LogSlotLine(std::string_view head, int slot, std::string_view m
 
 // ---------------------------------------------------------------- start and stop
 
+void ServerCore::setListenAddresses(const QStringList& addresses) {
+    transport_->setListenAddresses(addresses);
+}
+
 bool ServerCore::StartServer(const QString& portText, QString* error) {
     if (listening_)
         return true;

@@ -107,6 +107,9 @@ public:
 
     // ---- start and stop
     bool Listening() const { return listening_; }
+    // IP addresses the next StartServer listens on; empty (the default): every
+    // address of both families.
+    void setListenAddresses(const QStringList& addresses);
     // Logs "Server wordt gestart..", scrambles the room password and listens on
     // portText (a whole number 1..65535). On failure: false, a readable reason in
     // *error, a STATUS line, and the server stays stopped.

@@ -3,6 +3,8 @@
 
 #include "net/SettingsStore.h"
 
+#include <QRegularExpression>
+
 namespace server {
 
 namespace {
@@ -78,6 +80,8 @@ ServerSettings ReadServerSettings() {
     s.TlsKey = Get(kTlsKey);
     const QString tlsOnly = Get(kTlsOnly);
     s.TlsOnly = !tlsOnly.trimmed().isEmpty() && ChatLogFromText(tlsOnly); // "1", "-1", "true"
+    static const QRegularExpression separators(QStringLiteral("[\\s,]+"));
+    s.Listen = Get(kListen).split(separators, Qt::SkipEmptyParts);
     return s;
 }
 

@@ -4,6 +4,7 @@
 // their keys and encodings, read as the main window reads them at start-up
 // (reading writes nothing) and written the way the window writes them.
 #include <QString>
+#include <QStringList>
 
 namespace server {
 
@@ -27,6 +28,7 @@ inline constexpr const char* kLog = "Log";
 inline constexpr const char* kTlsCert = "TlsCert";
 inline constexpr const char* kTlsKey = "TlsKey";
 inline constexpr const char* kTlsOnly = "TlsOnly";
+inline constexpr const char* kListen = "Listen";
 } // namespace settingkey
 
 struct ServerSettings {
@@ -43,6 +45,9 @@ struct ServerSettings {
     QString Log;             // "all" or "events"
     QString TlsCert, TlsKey; // empty: the server's own certificate
     bool TlsOnly = false;
+    // "Listen": IP addresses to listen on, separated by spaces or commas; none:
+    // every address of both families.
+    QStringList Listen;
 };
 
 ServerSettings ReadServerSettings();

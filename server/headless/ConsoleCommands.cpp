@@ -1,10 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "server/headless/ConsoleCommands.h"
 
+#include "net/PeerAddress.h"
 #include "server/core/ServerCore.h"
 #include "server/headless/HeadlessOptions.h"
 
 namespace server {
+
+namespace {
+// An address or a range has a dot, a colon or a slash; a user number has none.
+bool LooksLikeAddress(const QString& arg) {
+    return arg.contains(u'.') || arg.contains(u':') || arg.contains(u'/');
+}
+} // namespace
 
 int ConsoleCommands::SlotArgument(const QString& arg, QString& err) const {
     bool ok = false;
@@ -41,6 +49,15 @@ ConsoleCommands::Result ConsoleCommands::Execute(const QString& rawLine, QString
         out += QStringLiteral("%1 gebruiker(s) ingelogd, %2 verbinding(en)\n")
                    .arg(entries.size())
                    .arg(core_.ConnectionCount());
+    } else if (command == u"ban" && LooksLikeAddress(arg)) {
+        const auto entry = net::AddressPrefix::Parse(arg.toStdString());
+        if (!entry) {
+            err += QStringLiteral("Geen adres of adresbereik: \"%1\"\n").arg(arg);
+            return Result::Continue;
+        }
+        const QString text = QString::fromStdString(entry->Text());
+        core_.AddBan(text);
+        out += QStringLiteral("%1 op de banlijst gezet\n").arg(text);
     } else if (command == u"info" || command == u"kick" || command == u"ban") {
         const int slot = SlotArgument(arg, err);
         if (slot < 0)
@@ -62,7 +79,9 @@ ConsoleCommands::Result ConsoleCommands::Execute(const QString& rawLine, QString
             err += QStringLiteral("unban verwacht een adres\n");
             return Result::Continue;
         }
-        const int removed = core_.RemoveBanAddress(arg);
+        int removed = core_.RemoveBanAddress(arg);
+        if (const auto entry = net::AddressPrefix::Parse(arg.toStdString()); removed == 0 && entry)
+            removed = core_.RemoveBanAddress(QString::fromStdString(entry->Text()));
         if (removed == 0)
             err += QStringLiteral("%1 staat niet op de banlijst\n").arg(arg);
         else

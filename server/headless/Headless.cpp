@@ -272,6 +272,7 @@ int RunHeadless(int argc, char** argv, const std::function<void()>& onListening,
     core.setDubbelIP(options.noDuplicateIp || stored.chkDubbelIP);
     core.setTlsFiles(options.tlsCert.value_or(stored.TlsCert), options.tlsKey.value_or(stored.TlsKey));
     core.setTlsOnly(options.tlsOnly || stored.TlsOnly);
+    core.setListenAddresses(options.listen.isEmpty() ? stored.Listen : options.listen);
 
     ConsoleServer console(core, port);
     core.LogProgramStarted();

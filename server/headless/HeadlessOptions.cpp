@@ -2,6 +2,7 @@
 #include "server/headless/HeadlessOptions.h"
 
 #include "common/ZindleVersion.h"
+#include "net/PeerAddress.h"
 #include "server/core/LimitsText.h"
 
 #include <QFile>
@@ -22,7 +23,7 @@ bool TakesValue(const QString& flag) {
                                        QStringLiteral("--send-budget"),
                                        QStringLiteral("--flood-limit"),
                                        QStringLiteral("--log")};
-    return valued.contains(flag) || flag == u"--tls-cert" || flag == u"--tls-key";
+    return valued.contains(flag) || flag == u"--tls-cert" || flag == u"--tls-key" || flag == u"--listen";
 }
 // Reads value with parse into target, or says what the flag expects.
 template <typename T, typename Parse>
@@ -106,6 +107,10 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& args) {
             o.tlsKey = value;
         } else if (flag == u"--tls-only") {
             o.tlsOnly = true;
+        } else if (flag == u"--listen") {
+            if (!net::PeerAddress::Parse(value->toStdString()))
+                o.error = QStringLiteral("--listen verwacht een IP-adres, niet \"%1\"").arg(*value);
+            o.listen << *value;
         } else if (flag == u"--log") {
             TakeValue(o, flag, *value, ParseLogLevel, o.logAll, "all of events");
         } else {
@@ -179,6 +184,9 @@ QString HeadlessHelpText(bool daemon) {
            QStringLiteral(
                "\n"
                "  --port N             poort 1..65535 (anders de opgeslagen poort, standaard 12345)\n"
+               "  --listen ADRES       alleen op dit IP-adres luisteren (IPv4 of IPv6, zoals ::1 of\n"
+               "                       192.0.2.1); mag vaker; anders op alle adressen van beide\n"
+               "                       families (instelling Listen)\n"
                "  --password TEKST     wachtwoord van de kamer (\"\" voor geen)\n"
                "  --name TEKST         naam van de server\n"
                "  --motd TEKST         bericht van de dag; \\n staat voor een nieuwe regel, \\\\ voor \\\n"
@@ -221,6 +229,8 @@ QString HeadlessHelpText(bool daemon) {
                "  info N               gegevens van gebruiker N\n"
                "  kick N               gebruiker N kicken\n"
                "  ban N                gebruiker N bannen (en elke verbinding van zijn adres)\n"
+               "  ban ADRES[/LENGTE]   een adres of adresbereik bannen: 192.0.2.7, 192.0.2.0/24,\n"
+               "                       2001:db8::1, 2001:db8:1:2::/64\n"
                "  bans                 de banlijst\n"
                "  unban ADRES          ADRES van de banlijst halen\n"
                "  clearbans            de banlijst legen\n"

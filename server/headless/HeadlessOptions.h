@@ -24,7 +24,8 @@ struct HeadlessOptions {
     std::optional<bool> logAll; // --log all (true) or events (false)
     std::optional<QString> tlsCert, tlsKey;
     bool tlsOnly = false;
-    QString error; // non-empty: the command line is wrong
+    QStringList listen; // --listen, repeatable; empty: the stored setting
+    QString error;      // non-empty: the command line is wrong
 };
 
 // args without the program name. "--flag value" and "--flag=value" both work.

@@ -239,6 +239,7 @@ void frmMain::Form_Load() {
     core.setDubbelIP(settings.chkDubbelIP);
     core.setChatLog(settings.ChatLog);
     core.setLimits(LimitsFromSettings(settings));
+    core.setListenAddresses(settings.Listen);
     bool logAll = true; // the window shows every message unless told otherwise
     ParseLogLevel(settings.Log, &logAll);
     core.setLogMessages(logAll);

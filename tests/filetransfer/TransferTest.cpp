@@ -32,10 +32,10 @@ protected:
         delete sender;
     }
     // Offer, connect and wait for the question.
-    void Offer(const QByteArray& content) {
+    void Offer(const QByteArray& content, const QString& senderAddress = QStringLiteral("127.0.0.1")) {
         WriteFile(source, content);
         ASSERT_TRUE(sender->StartOffer(source));
-        receiver->Start("127.0.0.1", sender->port());
+        receiver->Start(senderAddress, sender->port());
         ASSERT_TRUE(
             WaitFor([&] { return sender->state() == SS::AwaitingAnswer && receiver->connectionOpen(); }));
     }
@@ -95,6 +95,22 @@ TEST_F(FileTransfer, EverySizeArrivesIdentical) {
         EXPECT_EQ(receiver->BytesReceived(), content.size());
         EXPECT_EQ(Hash(target), Hash(source));
         ExpectNothingLeftBehind({"target.bin"});
+    }
+}
+
+// The sender listens on both families: the offer may carry either address.
+TEST_F(FileTransfer, AFileTravelsOverEitherFamily) {
+    for (const QString& address : {QStringLiteral("::1"), QStringLiteral("127.0.0.1")}) {
+        SCOPED_TRACE(address.toStdString());
+        TearDown();
+        SetUp();
+        QFile::remove(target);
+        const QByteArray content = RandomBytes(3 * kChunkSize + 7, 9);
+        Offer(content, address);
+        receiver->Accept(target, false);
+        ASSERT_TRUE(WaitFor([&] { return sender->state() == SS::Done && !receiver->connectionOpen(); }));
+        EXPECT_EQ(receiver->state(), RS::Done);
+        EXPECT_EQ(Hash(target), Hash(source));
     }
 }
 

@@ -84,17 +84,18 @@ TEST_F(ConnectDialogTest, StoredColourTextIsReadAsTheNumberAtItsStart) {
 }
 
 TEST_F(ConnectDialogTest, BoxesKeepTheirLimitsAndTheTabOrder) {
+    // The host box takes the longest host name.
     for (auto [box, limit] : {std::pair{dialog->txtNickname, 20}, std::pair{dialog->txtPassword, 20},
-                              std::pair{dialog->txtConnectTo, 20}, std::pair{dialog->txtConnectToPort, 7}}) {
+                              std::pair{dialog->txtConnectTo, 253}, std::pair{dialog->txtConnectToPort, 7}}) {
         SCOPED_TRACE(box->objectName().toStdString());
         box->clear();
-        QTest::keyClicks(box, QString(30, QLatin1Char('k')));
+        QTest::keyClicks(box, QString(limit + 10, QLatin1Char('k')));
         EXPECT_EQ(box->text(), QString(limit, QLatin1Char('k')));
         // A paste that does not fit keeps what fits, at the caret.
         box->clear();
         QTest::keyClicks(box, QStringLiteral("ab"));
         box->setCursorPosition(1);
-        box->insert(QString(30, QLatin1Char('x')));
+        box->insert(QString(limit + 10, QLatin1Char('x')));
         EXPECT_EQ(box->text(), QLatin1Char('a') + QString(limit - 2, QLatin1Char('x')) + QLatin1Char('b'));
     }
     EXPECT_EQ(dialog->txtPassword->echoMode(), QLineEdit::Password);
@@ -137,10 +138,12 @@ TEST_F(ConnectDialogTest, NicknameChecksShowAMessageAndConnectNothing) {
     }
 }
 
-TEST_F(ConnectDialogTest, BadPortOrEmptyHostIsReportedAndTheDialogStaysReady) {
+TEST_F(ConnectDialogTest, BadPortOrHostIsReportedAndTheDialogStaysReady) {
     dialog->txtNickname->setText(QStringLiteral("Jan"));
     const QString badPort = QStringLiteral("Ongeldige poort: gebruik een getal van 1 tot en met 65535.");
     const QString noHost = QStringLiteral("Vul een server in om mee te verbinden.");
+    const QString badHost =
+        QStringLiteral("Ongeldige server: vul een hostnaam (tot 253 tekens) of een IP-adres in.");
     struct Row {
         QString host, port, status;
     };
@@ -153,6 +156,9 @@ TEST_F(ConnectDialogTest, BadPortOrEmptyHostIsReportedAndTheDialogStaysReady) {
         {QStringLiteral("127.0.0.1"), QString(), badPort},
         {QString(), QStringLiteral("12345"), noHost},
         {QStringLiteral("   "), QStringLiteral("12345"), noHost},
+        {QStringLiteral("[::1"), QStringLiteral("12345"), badHost},
+        {QStringLiteral("chat.example:4000"), QStringLiteral("12345"), badHost},
+        {QString(254, u'a'), QStringLiteral("12345"), badHost},
     };
     for (const Row& row : rows) {
         dialog->txtConnectTo->setText(row.host);
@@ -230,7 +236,8 @@ TEST_F(ConnectDialogTest, CommandLineConnectsAtOnceWithTheStoredNickname) {
 TEST_F(ConnectDialogTest, CommandLineValuesAreNotCutToTheTypingLimit) {
     // Without a stored nickname nothing connects (no name is looked up), but the
     // boxes are filled as for a connection.
-    const QString host = QStringLiteral("zindlechat.my-company.example");
+    // Longer than any host name: it is refused only when it is used.
+    const QString host = QString(250, u'a') + QStringLiteral(".example");
     const QString password = QStringLiteral("een_heel_lang_wachtwoord_van_veertig_tekens");
     StartProgram(host + QStringLiteral(":4000 ") + password);
     ASSERT_EQ(rec.notices.size(), 1);
@@ -370,3 +377,17 @@ TEST_F(ConnectDialogTest, CountdownAfterALostConnectionReturnsToTheDialog) {
 }
 
 } // namespace
+
+// An IPv6 literal in brackets from the command line reaches a server on ::1; the
+// box shows it without brackets, and so it is stored.
+TEST_F(ConnectDialogTest, AnIPv6AddressFromTheCommandLineConnects) {
+    QTcpServer v6;
+    ASSERT_TRUE(v6.listen(QHostAddress::LocalHostIPv6, 0));
+    net::SaveSetting(kApp, QStringLiteral("Options"), QStringLiteral("Nickname"), QStringLiteral("Jan"));
+    StartProgram(QStringLiteral("[::1]:%1").arg(v6.serverPort()));
+    EXPECT_EQ(dialog->txtConnectTo->text(), QStringLiteral("::1"));
+    EXPECT_TRUE(dialog->Joining);
+    ASSERT_TRUE(WaitFor([&] { return v6.hasPendingConnections(); }));
+    ASSERT_TRUE(WaitFor([&] { return main->Winsock1->state() == net::Winsock::State::Connected; }));
+    EXPECT_EQ(main->Winsock1->remoteHostIP(), QStringLiteral("::1"));
+}

@@ -52,17 +52,17 @@ protected:
     }
 
     // A connected client whose slot the server has already taken.
-    RawClient& NewClient() {
+    RawClient& NewClient(const QString& host = QStringLiteral("127.0.0.1")) {
         clients.push_back(std::make_unique<RawClient>());
         RawClient& c = *clients.back();
         const int before = accepted;
-        EXPECT_TRUE(c.Connect(port));
+        EXPECT_TRUE(c.Connect(port, 3000, host));
         EXPECT_TRUE(WaitFor([&] { return accepted > before; }));
         return c;
     }
 
-    RawClient& LoggedInClient(std::string_view nickname) {
-        RawClient& c = NewClient();
+    RawClient& LoggedInClient(std::string_view nickname, const QString& host = QStringLiteral("127.0.0.1")) {
+        RawClient& c = NewClient(host);
         EXPECT_TRUE(c.Login(nickname)) << nickname;
         return c;
     }

@@ -36,8 +36,8 @@ public:
         QObject::connect(&socket_, &QTcpSocket::disconnected, [this] { closed_ = true; });
     }
 
-    bool Connect(quint16 port, int ms = 3000) {
-        socket_.connectToHost(QStringLiteral("127.0.0.1"), port);
+    bool Connect(quint16 port, int ms = 3000, const QString& host = QStringLiteral("127.0.0.1")) {
+        socket_.connectToHost(host, port);
         return WaitFor([this] { return socket_.state() == QAbstractSocket::ConnectedState; }, ms);
     }
 

@@ -42,7 +42,9 @@ TEST(HeadlessOptionsTest, MistakesAreReported) {
                                                            {"--flood-limit", "/5"},
                                                            {"--flood-limit", "nan"},
                                                            {"--log", "alles"},
-                                                           {"--password-file"}})
+                                                           {"--password-file"},
+                                                           {"--listen", "localhost"},
+                                                           {"--listen", "::1", "--listen", "[::1]"}})
         EXPECT_FALSE(ParseHeadlessOptions(bad).error.isEmpty()) << bad.join(' ').toStdString();
     EXPECT_TRUE(server::ValidPort("65535"));
     EXPECT_FALSE(server::ValidPort("+80"));
@@ -107,6 +109,38 @@ TEST(HeadlessOptionsTest, ConsoleCommandsWithoutConnections) {
     console.Execute("motd een\\ntwee", out, err);
     EXPECT_EQ(core.MOTD(), "een\r\ntwee");
     EXPECT_EQ(console.Execute("quit", out, err), R::Quit);
+}
+
+TEST(HeadlessOptionsTest, ListenIsRepeatable) {
+    const auto o = ParseHeadlessOptions({"--listen", "::1", "--listen=192.0.2.1"});
+    ASSERT_TRUE(o.error.isEmpty()) << o.error.toStdString();
+    EXPECT_EQ(o.listen, (QStringList{"::1", "192.0.2.1"}));
+    EXPECT_TRUE(ParseHeadlessOptions({}).listen.isEmpty());
+}
+
+// "ban" takes a user number, or an address or range of either family, which it
+// writes in its short form; "unban" finds an entry however it is written.
+TEST(HeadlessOptionsTest, ConsoleBansAddressesAndRanges) {
+    server::ServerCore core;
+    server::ConsoleCommands console(core, "0");
+    QString out, err;
+    for (const char* entry : {"ban 192.0.2.0/24", "ban 2001:DB8:1:2::/64", "ban 2001:db8::0:1"})
+        console.Execute(entry, out, err);
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+    EXPECT_EQ(core.BanList(), (QStringList{"192.0.2.0/24", "2001:db8:1:2::/64", "2001:db8::1"}));
+    EXPECT_EQ(out, "192.0.2.0/24 op de banlijst gezet\n2001:db8:1:2::/64 op de banlijst gezet\n"
+                   "2001:db8::1 op de banlijst gezet\n");
+    for (const char* bad : {"ban 192.0.2.0/33", "ban 2001:db8::/", "ban 10.0.0", "ban ::1::"}) {
+        err.clear();
+        console.Execute(bad, out, err);
+        EXPECT_TRUE(err.startsWith("Geen adres of adresbereik: ")) << bad << ": " << err.toStdString();
+    }
+    EXPECT_EQ(core.BanList().size(), 3);
+    out.clear();
+    err.clear();
+    console.Execute("unban 2001:DB8:1:2:0::/64", out, err);
+    EXPECT_EQ(out, "2001:DB8:1:2:0::/64 van de banlijst gehaald\n");
+    EXPECT_EQ(core.BanList(), (QStringList{"192.0.2.0/24", "2001:db8::1"}));
 }
 
 } // namespace
