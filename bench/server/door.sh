@@ -25,9 +25,9 @@ for which in BASE SERVER; do
             --timeout 60 | grep '^RESULT' || true)"
         peaks+=("$(field peak_mb "$r")")
         drops+=("$(field dropped "$r")")
-        d="$(python3 "$ROOT/bench/server/freeze.py" "$bin" --mode drip --seconds 25 | grep '^RESULT' || true)"
+        d="$(python3 "$ROOT/bench/server/freeze.py" "$bin" --mode drip --seconds 20 | grep '^RESULT' || true)"
         freezeDrip+=("$(field freeze_s "$d")")
-        s="$(python3 "$ROOT/bench/server/freeze.py" "$bin" --mode silent --seconds 15 | grep '^RESULT' || true)"
+        s="$(python3 "$ROOT/bench/server/freeze.py" "$bin" --mode silent --seconds 12 | grep '^RESULT' || true)"
         freezeSilent+=("$(field freeze_s "$s")")
     done
     echo "$which ($bin), $RUNS runs, min/median/max:"

@@ -31,6 +31,7 @@ try:
     attackers = [login(f"a{i}", rcvbuf=4096) for i in range(a.attackers)]
     line = b"sender> " + b"x" * 60000 + b"\0"
     pending = {}  # probe number -> time sent
+    probe_dropped = False
     worst = 0.0
     buf = b""
     next_probe = time.time()
@@ -75,6 +76,9 @@ try:
                 buf += d
         except BlockingIOError:
             pass
+        except OSError:
+            probe_dropped = True  # the honest probe itself was dropped: the room is gone for it
+            break
         parts = buf.split(b"\0"); buf = parts.pop()
         for m in parts:
             if m.startswith(b"probe> "):
@@ -97,6 +101,6 @@ try:
         except OSError:
             dropped += 1
     print(f"RESULT mode={a.mode} attackers={a.attackers} budget_mib={a.budget} probes={n} "
-          f"freeze_s={worst:.1f} dropped={dropped}")
+          f"freeze_s={worst:.1f} dropped={dropped} probe_dropped={int(probe_dropped)}")
 finally:
     stop_server(server)
