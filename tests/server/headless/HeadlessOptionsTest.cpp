@@ -143,4 +143,30 @@ TEST(HeadlessOptionsTest, ConsoleBansAddressesAndRanges) {
     EXPECT_EQ(core.BanList(), (QStringList{"192.0.2.0/24", "2001:db8::1"}));
 }
 
+TEST(HeadlessOptionsTest, TlsFlagsAndTheCertificateCommands) {
+    const auto o = ParseHeadlessOptions({"--tls-cert", "a.pem", "--tls-key=b.pem", "--tls-only"});
+    ASSERT_TRUE(o.error.isEmpty()) << o.error.toStdString();
+    EXPECT_EQ(o.tlsCert, "a.pem");
+    EXPECT_EQ(o.tlsKey, "b.pem");
+    EXPECT_TRUE(o.tlsOnly);
+    EXPECT_FALSE(ParseHeadlessOptions({"--tls-only=1"}).error.isEmpty());
+    EXPECT_FALSE(ParseHeadlessOptions({"--tls-cert"}).error.isEmpty());
+
+    // Without TLS both commands say so on the error side; a reload of files
+    // that are not there keeps TLS off and names the file.
+    server::ServerCore core;
+    server::ConsoleCommands console(core, "0");
+    QString out, err;
+    console.Execute("fingerprint", out, err);
+    EXPECT_TRUE(out.isEmpty());
+    EXPECT_EQ(err, "TLS staat uit\n");
+    err.clear();
+    core.setTlsFiles(QStringLiteral("/nonexistent/zindle.pem"), QString());
+    console.Execute("reload", out, err);
+    EXPECT_TRUE(err.startsWith("Certificaat niet opnieuw geladen: ") &&
+                err.contains("/nonexistent/zindle.pem"))
+        << err.toStdString();
+    EXPECT_TRUE(core.TlsFingerprint().isEmpty());
+}
+
 } // namespace
