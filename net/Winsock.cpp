@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/Winsock.h"
 
+#include "net/Keepalive.h"
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QHostInfo>
@@ -85,6 +86,8 @@ struct Winsock::Private {
     Winsock* q;
     quint16 localPort = 0;
     bool noDelay = false;
+    bool keepalive = false;
+    bool reading = true;
     bool lookupPeerName = false;
 
     // Created on the first listen() and kept: close() may run from inside its own
@@ -130,6 +133,7 @@ struct Winsock::Private {
     void adopt(QTcpSocket* s);
     void wire(QTcpSocket* s);
     void onConnected();
+    void applyOptions();
     void onReadyRead();
     void deliverData();
     void onDisconnected();
@@ -206,8 +210,7 @@ void Winsock::Private::adopt(QTcpSocket* s) {
     socket = s;
     broken = false;
     wire(s);
-    if (noDelay)
-        s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    applyOptions();
     rememberPeer();
     startLookup();
 }
@@ -226,15 +229,24 @@ void Winsock::connectToHost(const QString& host, quint16 port) {
     s->connectToHost(host, port);
 }
 
-void Winsock::Private::onConnected() {
+void Winsock::Private::applyOptions() {
+    reading = true;
     if (noDelay)
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (keepalive && socket->socketDescriptor() >= 0)
+        EnableKeepalive(int(socket->socketDescriptor()));
+}
+
+void Winsock::Private::onConnected() {
+    applyOptions();
     rememberPeer();
     startLookup();
     emit q->Connect();
 }
 
 void Winsock::Private::onReadyRead() {
+    if (!reading)
+        return;
     if (inDataArrival) {
         arrivedMeanwhile = true;
         return;
@@ -255,9 +267,9 @@ void Winsock::Private::deliverData() {
         if (!alive)
             return;
         inDataArrival = false;
-    } while (arrivedMeanwhile && socket == s);
+    } while (arrivedMeanwhile && socket == s && reading);
     arrivedMeanwhile = false;
-    if (closePending && socket == s) {
+    if (closePending && socket == s && (reading || s->bytesAvailable() == 0)) {
         closePending = false;
         emit q->Close();
     }
@@ -265,7 +277,8 @@ void Winsock::Private::deliverData() {
 
 void Winsock::Private::onDisconnected() {
     // Only a close by the peer gets here: close() cuts these connections first.
-    if (inDataArrival) {
+    // Bytes not read yet come first.
+    if (inDataArrival || (!reading && socket && socket->bytesAvailable() > 0)) {
         closePending = true;
         return;
     }
@@ -310,6 +323,7 @@ void Winsock::Private::releaseSocket() {
     inDataArrival = false;
     arrivedMeanwhile = false;
     closePending = false;
+    reading = true;
     if (!s)
         return;
     QObject::disconnect(s, nullptr, q, nullptr);
@@ -549,6 +563,37 @@ void Winsock::setNoDelay(bool on) {
     d->noDelay = on;
     if (d->socket)
         d->socket->setSocketOption(QAbstractSocket::LowDelayOption, on ? 1 : 0);
+}
+
+void Winsock::setKeepalive(bool on) {
+    d->keepalive = on;
+    if (on && d->socket && d->socket->socketDescriptor() >= 0)
+        EnableKeepalive(int(d->socket->socketDescriptor()));
+}
+
+bool Winsock::isReading() const {
+    return d->reading;
+}
+
+void Winsock::setReading(bool on) {
+    if (d->reading == on)
+        return;
+    d->reading = on;
+    if (!d->socket)
+        return;
+    // A full read buffer is how Qt stops taking bytes from the system; a limit
+    // of one byte keeps at most one more byte than is already held.
+    d->socket->setReadBufferSize(on ? 0 : 1);
+    if (!on)
+        return;
+    // What arrived meanwhile gets its DataArrival from the event loop, never
+    // from inside the caller.
+    QTimer::singleShot(0, this, [this, s = QPointer<QTcpSocket>(d->socket)] {
+        if (!s || s != d->socket || !d->reading || d->inDataArrival)
+            return;
+        if (s->bytesAvailable() > 0 || d->closePending)
+            d->deliverData();
+    });
 }
 
 // Processes pending events once. DeferredDelete events are not among them: an
