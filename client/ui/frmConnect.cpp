@@ -4,7 +4,9 @@
 #include "about/Logo.h"
 #include "client/core/ChatColors.h"
 #include "client/core/CommandLine.h"
+#include "client/core/Reconnector.h"
 #include "client/core/WireText.h"
+#include "client/ui/Comforts.h"
 #include "client/ui/ConnectOptions.h"
 #include "client/ui/Latin1Validator.h"
 #include "client/ui/frmMain.h"
@@ -30,6 +32,7 @@ const QString kChatTitle = QStringLiteral("Chat");
 frmConnect::frmConnect(frmMain& main, Prompts prompts, QWidget* parent)
     : QDialog(parent), Main(main), prompts(std::move(prompts)) {
     BuildControls();
+    BuildReconnect();
 }
 
 frmConnect::~frmConnect() = default;
@@ -71,6 +74,9 @@ void frmConnect::BuildControls() {
     // A long status (a long host name) wraps; the boxes set the dialog's width.
     lblStatus->setWordWrap(true);
     lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // Room for two lines from the start: a status that wraps moves no box.
+    lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblStatus->setMinimumHeight(2 * lblStatus->fontMetrics().lineSpacing());
     lblVersie = new QLabel(VersionCaption(), this);
     lblVersie->setObjectName(QStringLiteral("lblVersie"));
     Image1 = new QLabel(this);
@@ -107,9 +113,33 @@ void frmConnect::BuildControls() {
     setTabOrder(txtPassword, txtConnectTo);
     setTabOrder(txtConnectTo, txtConnectToPort);
 
-    connect(cmdJoin, &QPushButton::clicked, this, &frmConnect::cmdJoin_Click);
+    connect(cmdJoin, &QPushButton::clicked, this, &frmConnect::cmdJoin_Pressed);
     connect(cmdClose, &QPushButton::clicked, this, &frmConnect::cmdClose_Click);
     connect(tmr_Connect, &QTimer::timeout, this, &frmConnect::tmr_Connect_Timer);
+}
+
+void frmConnect::BuildReconnect() {
+    Reconnect = new Reconnector(*Main.Session, this);
+    Reconnect->setObjectName(QStringLiteral("Reconnect"));
+    Reconnect->setEnabled(Main.Extras().isOn(Comfort::AutoReconnect));
+    connect(&Main.Extras(), &Comforts::switched, this, [this](Comfort comfort, bool on) {
+        if (comfort != Comfort::AutoReconnect)
+            return;
+        const bool wasWaiting = Reconnect->waiting();
+        Reconnect->setEnabled(on);
+        if (wasWaiting && isVisible() && !Joining) {
+            cmdJoin->setText(QStringLiteral("Verbinden met host"));
+            lblStatus->setText(QStringLiteral("Verbinding verbroken"));
+        }
+    });
+    connect(Reconnect, &Reconnector::countdown, this, [this](int seconds) {
+        cmdJoin->setText(QStringLiteral("Annuleren..."));
+        lblStatus->setText(ReconnectSchedule::StatusText(seconds));
+    });
+    connect(Reconnect, &Reconnector::attemptDue, this, [this] {
+        if (!Joining)
+            cmdJoin_Click();
+    });
 }
 
 void frmConnect::Form_Load(const QString& commandLine) {
@@ -213,10 +243,25 @@ void frmConnect::cmdJoin_Click() {
     tmr_Connect->start();
 }
 
+// The user's press (button or Enter) ends whatever connecting goes on by itself.
+void frmConnect::cmdJoin_Pressed() {
+    const bool wasWaiting = Reconnect->waiting();
+    Reconnect->stop();
+    if (!wasWaiting) {
+        cmdJoin_Click();
+        return;
+    }
+    cmdJoin->setText(QStringLiteral("Verbinden met host"));
+    lblStatus->setText(QStringLiteral("Verbinding verbroken"));
+}
+
 void frmConnect::tmr_Connect_Timer() {
+    const bool attempt = Reconnect->attempting();
     tmr_Connect->stop();
     cmdJoin_Click();
     lblStatus->setText(QStringLiteral("Timeout bij het verbinden..."));
+    if (attempt)
+        Reconnect->attemptFailed();
 }
 
 void frmConnect::ConnectionEstablished() {
@@ -231,6 +276,7 @@ void frmConnect::ShowAfterSession() {
     Joining = false;
     lblStatus->setText(QStringLiteral("Verbinding verbroken"));
     show();
+    Reconnect->waitForNextAttempt();
 }
 
 void frmConnect::SaveSettings() const {
