@@ -58,6 +58,11 @@ public:
     void fileOfferArrived(QWidget* window, const QString& remoteUser, const QString& fileName);
     NotificationRouter& notifications() { return *notifications_; }
 
+signals:
+    // A switch changed (after the windows were told).
+    void switched(client::Comfort comfort, bool on);
+
+public:
     QMenu* mnuVoorkeurenMenu = nullptr;
     std::array<QAction*, kComfortCount> mnuVoorkeuren{};
 

@@ -376,6 +376,38 @@ TEST_F(ComfortsTest, NotificationsForPrivateLinesMentionsAndFileOffersBringTheWi
     EXPECT_EQ(sink->shown.size(), 2);
 }
 
+// The quiet period belongs to a conversation: another partner in the same
+// window (a window that took a closed one's place) is not kept quiet.
+TEST_F(ComfortsTest, TheQuietPeriodIsKeptPerConversationNotPerWindow) {
+    client::NotificationRouter& router = comforts().notifications();
+    QWidget window;
+    router.notify(&window, QStringLiteral("prive:Kees"), QStringLiteral("Kees"), QStringLiteral("1"));
+    router.notify(&window, QStringLiteral("prive:Kees"), QStringLiteral("Kees"), QStringLiteral("2"));
+    router.notify(&window, QStringLiteral("prive:Piet"), QStringLiteral("Piet"), QStringLiteral("3"));
+    router.notify(&window, QString(), QStringLiteral("kamer"), QStringLiteral("4"));
+    QStringList bodies;
+    for (const auto& shown : sink->shown)
+        bodies << shown.body;
+    EXPECT_EQ(bodies, (QStringList{QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("4")}));
+}
+
+// With UTF-8 off, what cannot travel is marked in the input line before it is sent.
+TEST_F(ComfortsTest, WithoutUtf8TheInputLineMarksWhatCannotBeSent) {
+    ASSERT_TRUE(LogIn(QStringLiteral("Jan"), {"1#Jan#0"}));
+    main->txtInput->setText(QStringLiteral("5\u20AC"));
+    EXPECT_EQ(main->txtInput->text(), QStringLiteral("5\u20AC")); // kept as typed
+    EXPECT_TRUE(main->txtInput->toolTip().isEmpty());
+    Switch(Comfort::Unicode, false);
+    EXPECT_FALSE(main->txtInput->toolTip().isEmpty());
+    main->cmdDefault->click();
+    EXPECT_TRUE(server.WaitFor(QByteArray("Jan> 5?")).contains("Jan> 5?"));
+    Switch(Comfort::Unicode, true);
+    main->txtInput->setText(QStringLiteral("5\u20AC"));
+    EXPECT_TRUE(main->txtInput->toolTip().isEmpty());
+    main->cmdDefault->click();
+    EXPECT_TRUE(server.WaitFor(QByteArray("Jan> 5\xE2\x82\xAC")).contains("Jan> 5\xE2\x82\xAC"));
+}
+
 TEST_F(ComfortsTest, WithoutANotificationServiceTheChatGoesOnAsBefore) {
     const QDBusConnection none = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
                                                                QStringLiteral("zindle-ui-no-bus"));
