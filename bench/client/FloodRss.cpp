@@ -108,6 +108,8 @@ int main(int argc, char** argv) {
                 QFileInfo(target).size() == mib * 1024 * 1024 ? 1 : 0, double(clock.elapsed()) / 1000.0,
                 double(usage.ru_maxrss) / 1024.0);
     std::fflush(stdout);
+    // The sender waits for the receiver's side to close; its work is done.
+    sender.kill();
     sender.waitForFinished(5000);
     return done ? 0 : 1;
 }

@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
         longest = std::max(longest, now - last);
         last = now;
     });
-    const std::string line = "zender> " + std::string(60000, 'x');
+    // As a client sends a chat line: its CR LF escaped as backslash and letter.
+    const std::string line = "zender> " + std::string(60000, 'x') + "\\r\\n";
     clock.start();
     ticker.start(2);
     for (int i = 0; i < lines; ++i)

@@ -56,29 +56,24 @@ for side in before after; do
     done
 done
 echo
-echo "== 60 lines of 60,000 characters through the server: longest stall, ms (min / median / max of $REPEATS) =="
-for side in before after; do
-    dir="$AFTER"; [ "$side" = before ] && dir="$BASE_BUILD"
-    stalls=()
+# repeated SIDE PROGRAM FIELD LABEL ARGS...: REPEATS runs, each run's line and the spread of FIELD
+repeated() {
+    local side=$1 program=$2 key=$3 label=$4 dir="$AFTER" values=() out
+    shift 4
+    [ "$side" = before ] && dir="$BASE_BUILD"
     for _ in $(seq 1 "$REPEATS"); do
-        out="$(timeout 300 "$dir/bench/client/zindle_client_linestall" "$SERVER" 60 2>/dev/null | grep '^RESULT' || true)"
-        stalls+=("$(field longest_stall_ms <<<" $out")")
+        out="$(timeout 600 "$dir/bench/client/$program" "$@" 2>/dev/null | grep '^RESULT' || true)"
+        values+=("$(field "$key" <<<" $out")")
         echo "  $side: ${out#RESULT }"
     done
-    printf '%-7s longest stall %s\n' "$side" "$(printf '%s\n' "${stalls[@]}" | grep . | spread)"
-done
+    printf '%-7s %s %s\n' "$side" "$label" "$(printf '%s\n' "${values[@]}" | grep . | spread)"
+}
+
+echo "== 60 lines of 60,000 characters through the server: longest stall, ms (min / median / max of $REPEATS) =="
+for side in before after; do repeated "$side" zindle_client_linestall longest_stall_ms "longest stall" "$SERVER" 60; done
 echo
 echo "== receiver against a sender that never waits, 256 MiB: peak RSS, MiB (min / median / max of $REPEATS) =="
-for side in before after; do
-    dir="$AFTER"; [ "$side" = before ] && dir="$BASE_BUILD"
-    peaks=()
-    for _ in $(seq 1 "$REPEATS"); do
-        out="$(timeout 600 "$dir/bench/client/zindle_client_floodrss" 256 2>/dev/null | grep '^RESULT' || true)"
-        peaks+=("$(field peak_rss_mib <<<" $out")")
-        echo "  $side: ${out#RESULT }"
-    done
-    printf '%-7s peak RSS %s\n' "$side" "$(printf '%s\n' "${peaks[@]}" | grep . | spread)"
-done
+for side in before after; do repeated "$side" zindle_client_floodrss peak_rss_mib "peak RSS" 256; done
 echo
 echo "load after:  $(uptime)"
 echo "targets: a 60,000-character line <= 20 ms; no stall over 100 ms; the receiver's memory bounded"

@@ -76,7 +76,9 @@ void frmConnect::BuildControls() {
     lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     // Room for two lines from the start: a status that wraps moves no box.
     lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblStatus->setMinimumHeight(2 * lblStatus->fontMetrics().lineSpacing());
+    lblStatus->setText(QStringLiteral("x\nx"));
+    lblStatus->setMinimumHeight(lblStatus->sizeHint().height());
+    lblStatus->clear();
     lblVersie = new QLabel(VersionCaption(), this);
     lblVersie->setObjectName(QStringLiteral("lblVersie"));
     Image1 = new QLabel(this);

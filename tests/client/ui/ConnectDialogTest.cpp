@@ -3,7 +3,9 @@
 // time-out, and the countdown that brings it back after a session.
 #include "ClientFixture.h"
 #include "client/core/ClientSession.h"
+#include "client/core/Reconnector.h"
 #include "client/core/TranscriptWriter.h"
+#include "client/ui/Comforts.h"
 #include "net/SettingsStore.h"
 #include "net/Winsock.h"
 #include <QLabel>
@@ -417,11 +419,14 @@ TEST_F(ConnectDialogTest, TheBoxesStayInPlaceWhenTheStatusWraps) {
     Pump(10);
     const QRect nickname = dialog->txtNickname->geometry(), port = dialog->txtConnectToPort->geometry();
     const QRect join = dialog->cmdJoin->geometry();
-    dialog->lblStatus->setText(
-        QStringLiteral("Bezig met verbinden naar een zeer lange servernaam met spaties erin..."));
+    // A status about one and a half times as wide as the label: two lines.
+    QString status = QStringLiteral("Bezig met verbinden naar");
+    const QFontMetrics metrics = dialog->lblStatus->fontMetrics();
+    while (metrics.horizontalAdvance(status) < dialog->lblStatus->width() * 3 / 2)
+        status += QStringLiteral(" server");
+    dialog->lblStatus->setText(status + QStringLiteral("..."));
     Pump(10);
-    ASSERT_GT(dialog->lblStatus->heightForWidth(dialog->lblStatus->width()),
-              dialog->lblStatus->fontMetrics().lineSpacing()); // it did wrap
+    ASSERT_GT(dialog->lblStatus->heightForWidth(dialog->lblStatus->width()), metrics.lineSpacing() * 3 / 2);
     EXPECT_EQ(dialog->txtNickname->geometry(), nickname);
     EXPECT_EQ(dialog->txtConnectToPort->geometry(), port);
     EXPECT_EQ(dialog->cmdJoin->geometry(), join);
