@@ -62,11 +62,9 @@ TEST(FloodTest, ASenderThatNeverWaitsCannotFillTheReceiversMemory) {
     // A disk a good deal slower than loopback.
     receiver.setDiskStandIn([] { QThread::usleep(3000); });
     qint64 mostUnwritten = 0;
-    bool pausedOnce = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
         mostUnwritten = std::max(mostUnwritten, receiver.unwritten());
-        pausedOnce = pausedOnce || !receiver.reading();
     });
     watch.start(1);
     receiver.Start(QStringLiteral("127.0.0.1"), sender.port());
@@ -77,7 +75,6 @@ TEST(FloodTest, ASenderThatNeverWaitsCannotFillTheReceiversMemory) {
 
     // The usual bound, plus what one read can bring: the system's receive buffer.
     EXPECT_LE(mostUnwritten, FileReceiver::kMaxUnwritten + 8 * 1024 * 1024);
-    EXPECT_TRUE(pausedOnce);
     if (receiver.state() == FileReceiver::State::Done) {
         EXPECT_EQ(fttest::Hash(target), QCryptographicHash::hash(content, QCryptographicHash::Sha256));
     } else {
