@@ -63,9 +63,8 @@ TEST(FloodTest, ASenderThatNeverWaitsCannotFillTheReceiversMemory) {
     receiver.setDiskStandIn([] { QThread::usleep(3000); });
     qint64 mostUnwritten = 0;
     QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        mostUnwritten = std::max(mostUnwritten, receiver.unwritten());
-    });
+    QObject::connect(&watch, &QTimer::timeout,
+                     [&] { mostUnwritten = std::max(mostUnwritten, receiver.unwritten()); });
     watch.start(1);
     receiver.Start(QStringLiteral("127.0.0.1"), sender.port());
     ASSERT_TRUE(fttest::WaitFor([&] { return receiver.connectionOpen(); }));
