@@ -3,6 +3,7 @@
 // the program when either of them is closed.
 #include "about/DutchTranslations.h"
 #include "about/Logo.h"
+#include "client/core/Reachability.h"
 #include "client/ui/Prompts.h"
 #include "client/ui/frmConnect.h"
 #include "client/ui/frmMain.h"
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     client::frmMain main(prompts);
     client::frmConnect dialog(main, prompts);
     main.setConnectDialog(&dialog);
+    client::WatchReachability(*dialog.Reconnect);
 
     dialog.show();
     dialog.Form_Load(QApplication::arguments().mid(1).join(QLatin1Char(' ')));

@@ -4,6 +4,7 @@
 #include "net/EpollTransport.h"
 
 #include "net/EpollTransportPrivate.h"
+#include "net/Keepalive.h"
 #include "net/ListenSocket.h"
 
 #include <QPointer>
@@ -182,6 +183,9 @@ bool EpollTransport::accept(qintptr requestID, int slot) {
     const int fd = it->first;
     const Private::Request request = it->second;
     d->requests.erase(it);
+    // A client that vanished without a word (suspend, a changed network) would
+    // hold its slot and nickname for many minutes otherwise.
+    EnableKeepalive(fd);
     if (EpollConnection* old = d->inSlot(slot))
         d->closeGracefully(old);
 

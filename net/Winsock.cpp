@@ -2,6 +2,7 @@
 #include "net/Winsock.h"
 
 #include "net/HappyEyeballs.h"
+#include "net/Keepalive.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -91,6 +92,8 @@ struct Winsock::Private {
     Winsock* q;
     quint16 localPort = 0;
     bool noDelay = false;
+    bool keepalive = false;
+    bool reading = true;
     bool lookupPeerName = false;
 
     // Created on the first listen() and kept: close() may run from inside its own
@@ -155,6 +158,7 @@ struct Winsock::Private {
     void onConnected();
     void adoptConnected(qintptr descriptor);
     void stopConnecting();
+    void applyOptions();
     void onReadyRead();
     void deliverData();
     void onDisconnected();
@@ -232,8 +236,7 @@ void Winsock::Private::adopt(QTcpSocket* s) {
     tls = false;
     broken = false;
     wire(s);
-    if (noDelay)
-        s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    applyOptions();
     rememberPeer();
     startLookup();
 }
@@ -284,9 +287,16 @@ void Winsock::Private::stopConnecting() {
     connecting = nullptr;
 }
 
-void Winsock::Private::onConnected() {
+void Winsock::Private::applyOptions() {
+    reading = true;
     if (noDelay)
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (keepalive && socket->socketDescriptor() >= 0)
+        EnableKeepalive(int(socket->socketDescriptor()));
+}
+
+void Winsock::Private::onConnected() {
+    applyOptions();
     rememberPeer();
     startLookup();
     if (tls) {
@@ -299,6 +309,8 @@ void Winsock::Private::onConnected() {
 void Winsock::Private::onReadyRead() {
     if (!usable())
         return; // the bytes wait until the server is accepted
+    if (!reading)
+        return;
     if (inDataArrival) {
         arrivedMeanwhile = true;
         return;
@@ -319,9 +331,9 @@ void Winsock::Private::deliverData() {
         if (!alive)
             return;
         inDataArrival = false;
-    } while (arrivedMeanwhile && socket == s);
+    } while (arrivedMeanwhile && socket == s && reading);
     arrivedMeanwhile = false;
-    if (closePending && socket == s) {
+    if (closePending && socket == s && (reading || s->bytesAvailable() == 0)) {
         closePending = false;
         emit q->Close();
     }
@@ -333,7 +345,8 @@ void Winsock::Private::onDisconnected() {
         failTls();
         return;
     }
-    if (inDataArrival) {
+    // Bytes not read yet come first.
+    if (inDataArrival || (!reading && socket && socket->bytesAvailable() > 0)) {
         closePending = true;
         return;
     }
@@ -380,6 +393,7 @@ void Winsock::Private::releaseSocket() {
     inDataArrival = false;
     arrivedMeanwhile = false;
     closePending = false;
+    reading = true;
     if (!s)
         return;
     QObject::disconnect(s, nullptr, q, nullptr);
@@ -730,6 +744,37 @@ void Winsock::acceptPeerCertificate() {
     // Bytes that came while the certificate was being decided.
     if (alive && d->socket == s && s->bytesAvailable() > 0)
         d->onReadyRead();
+}
+
+void Winsock::setKeepalive(bool on) {
+    d->keepalive = on;
+    if (on && d->socket && d->socket->socketDescriptor() >= 0)
+        EnableKeepalive(int(d->socket->socketDescriptor()));
+}
+
+bool Winsock::isReading() const {
+    return d->reading;
+}
+
+void Winsock::setReading(bool on) {
+    if (d->reading == on)
+        return;
+    d->reading = on;
+    if (!d->socket)
+        return;
+    // A full read buffer is how Qt stops taking bytes from the system; a limit
+    // of one byte keeps at most one more byte than is already held.
+    d->socket->setReadBufferSize(on ? 0 : 1);
+    if (!on)
+        return;
+    // What arrived meanwhile gets its DataArrival from the event loop, never
+    // from inside the caller.
+    QTimer::singleShot(0, this, [this, s = QPointer<QTcpSocket>(d->socket)] {
+        if (!s || s != d->socket || !d->reading || d->inDataArrival)
+            return;
+        if (s->bytesAvailable() > 0 || d->closePending)
+            d->deliverData();
+    });
 }
 
 // Processes pending events once. DeferredDelete events are not among them: an

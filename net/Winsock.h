@@ -118,6 +118,15 @@ public:
     // once instead of at the end of the pass (lock-step transfers).
     void setNoDelay(bool on);
 
+    // Probes an idle connection so that a dead link is noticed (net/Keepalive.h),
+    // on the current connection and every later one. Off by default.
+    void setKeepalive(bool on);
+    // Off: no DataArrival, and the system's buffer fills until the peer has to
+    // wait. On again: what waited is announced. On by default; every new
+    // connection starts reading.
+    void setReading(bool on);
+    bool isReading() const;
+
 signals:
     void ConnectionRequest(qintptr requestID);
     void Connect();

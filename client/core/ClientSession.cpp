@@ -34,6 +34,12 @@ QString RefusalLine(std::string_view reason) {
     return {};
 }
 
+// The server's notice to the user it throws out; it closes the connection next.
+bool IsRemovalNotice(const QString& line) {
+    return line.startsWith(QStringLiteral("**Je bent gekicked van de server")) ||
+           line.startsWith(QStringLiteral("**Je bent gebanned van de server"));
+}
+
 bool IsCommand(std::string_view message) {
     return message.substr(0, 2) == ZindleWire::kCommandPrefix;
 }
@@ -48,9 +54,11 @@ std::string_view PayloadOf(std::string_view message) {
 ClientSession::ClientSession(net::Winsock* winsock, QObject* parent)
     : QObject(parent), winsock_(winsock ? winsock : new net::Winsock(this)),
       caption_(QStringLiteral("ZindleChat")) {
+    // A link that died without a word (suspend, a changed network) is noticed.
+    winsock_->setKeepalive(true);
     connect(winsock_, &net::Winsock::Connect, this, &ClientSession::Winsock1_Connect);
     connect(winsock_, &net::Winsock::DataArrival, this, &ClientSession::Winsock1_DataArrival);
-    connect(winsock_, &net::Winsock::Close, this, &ClientSession::Winsock1_Close);
+    connect(winsock_, &net::Winsock::Close, this, &ClientSession::peerClosed);
 }
 
 ClientSession::~ClientSession() = default;
@@ -87,6 +95,8 @@ void ClientSession::SetAway() {
 void ClientSession::Winsock1_Connect() {
     ++generation_;
     acknowledged_ = false;
+    ending_ = Ending::None;
+    removalNoticeLast_ = false;
     state_ = State::LoggingIn;
     // What the last connection left unfinished is no part of this one.
     buffer_.clear();
@@ -154,8 +164,13 @@ bool ClientSession::loginDispatch(std::string_view message) {
 }
 
 bool ClientSession::sessionDispatch(std::string_view message) {
+    removalNoticeLast_ = false;
     if (!IsCommand(message)) {
-        emit output(FromWire(ZindleDivideCombine::Unescape(message)));
+        const QString line = DecodeText(ZindleDivideCombine::Unescape(message));
+        // Anyone can send such a line; only the server's close right after it
+        // makes it count.
+        removalNoticeLast_ = IsRemovalNotice(line);
+        emit output(line);
         if (!away_)
             emit attentionRequested();
         return true;
@@ -164,7 +179,7 @@ bool ClientSession::sessionDispatch(std::string_view message) {
     const std::string_view payload = PayloadOf(message);
     if (code == msg::kSinf) {
         const msg::ServerInfo info = msg::ParseSinf(payload);
-        setCaption(SessionCaption(localNickname_, FromWire(info.roomName), FromWire(info.serverVersion)));
+        setCaption(SessionCaption(localNickname_, DecodeText(info.roomName), FromWire(info.serverVersion)));
     } else if (code == msg::kUsrl) {
         addUser(payload, false);
     } else if (code == msg::kUsrn) {
@@ -175,7 +190,7 @@ bool ClientSession::sessionDispatch(std::string_view message) {
         removeUser(payload);
     } else if (code == msg::kMotd) {
         // Shown as sent: neither divided nor unescaped.
-        emit output(QStringLiteral("Message of the Day:\r\n---\r\n") + FromWire(payload) +
+        emit output(QStringLiteral("Message of the Day:\r\n---\r\n") + DecodeText(payload) +
                     QStringLiteral("\r\n---\r\n"));
     } else if (code == msg::kPriv) {
         return privateMessage(payload);
@@ -231,30 +246,46 @@ bool ClientSession::privateMessage(std::string_view payload) {
     const msg::PrivMessage priv = msg::ParsePriv(payload);
     if (!priv.slot || !priv.complete || !privateMessage_)
         return true;
-    return privateMessage_(*priv.slot, FromWire(priv.text)) && state_ == State::InSession;
+    return privateMessage_(*priv.slot, DecodeText(priv.text)) && state_ == State::InSession;
 }
 
 void ClientSession::fileOfferArrived(std::string_view payload) {
     const msg::FileRelay offer = msg::ParseFileRelay(payload);
     if (!offer.sender || !offer.complete)
         return;
-    emit fileOffer(*offer.sender, FromWire(offer.fileName), FromWire(offer.senderIp), FromWire(offer.port),
+    emit fileOffer(*offer.sender, DecodeText(offer.fileName), FromWire(offer.senderIp), FromWire(offer.port),
                    users_.nicknameOf(*offer.sender));
 }
 
 // --- ending ----------------------------------------------------------------
 
 void ClientSession::closeAfterRefusal() {
+    ending_ = Ending::Refused;
     winsock_->close();
     Winsock1_Close();
 }
 
 void ClientSession::protocolError() {
+    ending_ = Ending::Lost;
     emit output(kBadServerData);
     Winsock1_Close();
 }
 
+void ClientSession::peerClosed() {
+    ending_ = removalNoticeLast_ ? Ending::Removed : Ending::Lost;
+    Winsock1_Close();
+}
+
+void ClientSession::EndOnPurpose() {
+    const bool open = state_ != State::Closed;
+    ending_ = Ending::OnPurpose;
+    if (open)
+        Winsock1_Close();
+}
+
 void ClientSession::Winsock1_Close() {
+    if (ending_ == Ending::None)
+        ending_ = Ending::OnPurpose;
     winsock_->close();
     state_ = State::Closed;
     users_.clear();

@@ -28,6 +28,15 @@ class ClientSession : public QObject {
     Q_OBJECT
 public:
     enum class State { NoSession, LoggingIn, InSession, Closed };
+    // Why the last connection ended; only a loss nobody asked for is worth a new
+    // attempt by itself.
+    enum class Ending {
+        None,     // still connected, or never was
+        Lost,     // the connection broke or the server closed it
+        Refused,  // the login was refused, or the server spoke another protocol
+        Removed,  // kicked or banned: the notice came last before the close
+        OnPurpose // the user's disconnect command
+    };
 
     // Runs on the given socket (the main window's Winsock1), or on one of its own.
     explicit ClientSession(net::Winsock* winsock = nullptr, QObject* parent = nullptr);
@@ -57,6 +66,10 @@ public:
     // "**VERBINDING BEËINDIGD**" and reports sessionClosed(). Also the user's
     // disconnect command.
     void Winsock1_Close();
+    // The user's disconnect command: the close handling, unless the session is
+    // over already; either way the ending counts as wanted.
+    void EndOnPurpose();
+    Ending ending() const { return ending_; }
 
     const UserList& users() const { return users_; }
 
@@ -108,6 +121,7 @@ private:
     void fileOfferArrived(std::string_view payload);
     void protocolError();
     void closeAfterRefusal();
+    void peerClosed();
 
     net::Winsock* winsock_;
     State state_ = State::NoSession;
@@ -123,6 +137,8 @@ private:
     // connection, may happen in it.
     bool inSessionStart_ = false;
     unsigned generation_ = 0; // one more for every connection
+    Ending ending_ = Ending::None;
+    bool removalNoticeLast_ = false; // the last message was a kick or ban notice
 };
 
 } // namespace client

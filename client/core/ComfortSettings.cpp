@@ -17,6 +17,8 @@ constexpr std::array<ComfortInfo, kComfortCount> kInfo{{
     {"UnreadMarker", "Ongelezen regels markeren", true},
     {"ConversationLogs", "Gesprekken opslaan op schijf", false},
     {"Notifications", "Meldingen op het bureaublad", true},
+    {"AutoReconnect", "Automatisch opnieuw verbinden", true},
+    {"Unicode", "Unicode (UTF-8) gebruiken", true},
 }};
 } // namespace
 

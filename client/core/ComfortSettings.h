@@ -15,9 +15,11 @@ enum class Comfort {
     FindBar,
     UnreadMarker,
     ConversationLogs,
-    Notifications
+    Notifications,
+    AutoReconnect,
+    Unicode
 };
-inline constexpr int kComfortCount = 7;
+inline constexpr int kComfortCount = 9;
 
 struct ComfortInfo {
     const char* key;     // settings key

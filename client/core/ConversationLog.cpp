@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "client/core/ConversationLog.h"
 
+#include <QCryptographicHash>
 #include <QStandardPaths>
 
 namespace client {
@@ -8,8 +9,17 @@ namespace client {
 namespace {
 constexpr qsizetype kMaxNameLength = 64;
 
+constexpr qsizetype kHashLength = 8;
+
+// "~" is not among them: it marks the hash of a name that had to change, so a
+// name kept as it is can never look like one.
 bool Harmless(QChar c) {
-    return c.isLetterOrNumber() || QStringView(u" ._-+@#()[]{}!,=~").contains(c);
+    return c.isLetterOrNumber() || QStringView(u" ._-+@#()[]{}!,=").contains(c);
+}
+
+QString ShortHash(const QString& name) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha256).toHex().left(kHashLength));
 }
 } // namespace
 
@@ -22,7 +32,11 @@ QString SafeFileName(const QString& name) {
         out[i] = u'_';
     if (out.trimmed().isEmpty())
         out = QStringLiteral("_") + out;
-    return out;
+    if (out == name)
+        return out;
+    // Shortened or changed: two names that came out the same ("a/b" and "a_b",
+    // or equal in their first 64 characters) still get files of their own.
+    return out.left(kMaxNameLength - kHashLength - 1) + QLatin1Char('~') + ShortHash(name);
 }
 
 QString DefaultLogRoot() {

@@ -15,7 +15,9 @@
 namespace client {
 
 // One path component made of a name: no "/", no control character, never "."
-// or ".." nor hidden, never empty, at most 64 characters.
+// or ".." nor hidden, never empty, at most 64 characters. A name that had to be
+// shortened or changed ends in "~" and a short hash of the whole name, so that
+// different names never share a file.
 QString SafeFileName(const QString& name);
 
 QString DefaultLogRoot();

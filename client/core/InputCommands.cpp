@@ -36,7 +36,7 @@ Slash ClassifySlash(const QString& t) {
 InputCommand ChatLine(const QString& line) {
     InputCommand command;
     command.kind = InputCommand::Kind::Send;
-    command.strData = ZindleDivideCombine::Escape(ToWire(line));
+    command.strData = ZindleDivideCombine::Escape(EncodeText(line));
     command.SpecialPacket = false;
     return command;
 }
@@ -44,10 +44,10 @@ InputCommand ChatLine(const QString& line) {
 InputCommand Priv(const QString& partnerTag, const QString& text, const QString& echo) {
     InputCommand command;
     command.kind = InputCommand::Kind::Send;
-    command.strData =
-        std::string(ZindleMessages::kPriv) + ZindleDivideCombine::Combine({ToWire(partnerTag), ToWire(text)});
+    command.strData = std::string(ZindleMessages::kPriv) +
+                      ZindleDivideCombine::Combine({ToWire(partnerTag), EncodeText(text)});
     command.SpecialPacket = true;
-    command.echo = WireSafe(echo);
+    command.echo = SendableText(echo);
     return command;
 }
 } // namespace

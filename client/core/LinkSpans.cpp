@@ -90,4 +90,20 @@ std::vector<LinkSpan> FindLinks(QStringView text) {
     return spans;
 }
 
+QUrl OpenableUrl(const QUrl& url) {
+    if (url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) != 0 || !url.hasQuery())
+        return url;
+    // Parameters are read by hand: a mail program reads "%61ttach" as "attach" too.
+    QStringList kept;
+    for (const QString& item : url.query(QUrl::FullyEncoded).split(QLatin1Char('&'))) {
+        const QString key =
+            QUrl::fromPercentEncoding(item.section(QLatin1Char('='), 0, 0).toUtf8()).trimmed();
+        if (!key.startsWith(QLatin1String("attach"), Qt::CaseInsensitive))
+            kept.append(item);
+    }
+    QUrl safe = url;
+    safe.setQuery(kept.isEmpty() ? QString() : kept.join(QLatin1Char('&')));
+    return safe;
+}
+
 } // namespace client

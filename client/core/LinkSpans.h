@@ -11,6 +11,7 @@
 // markup: the spans are the only thing that differs from plain text.
 #include <QString>
 #include <QStringView>
+#include <QUrl>
 #include <vector>
 
 namespace client {
@@ -23,5 +24,10 @@ struct LinkSpan {
 };
 
 std::vector<LinkSpan> FindLinks(QStringView text);
+
+// What a click may open: a mailto: link loses the parameters that would make the
+// mail program attach a file ("attach=", "attachment=" and the like), so that a
+// chat partner cannot have the user's files mailed to them by a click.
+QUrl OpenableUrl(const QUrl& url);
 
 } // namespace client

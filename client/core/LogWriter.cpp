@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace client {
 
 namespace {
@@ -31,7 +33,7 @@ void LogWriter::append(const QString& path, const QString& text) {
             return;
         const std::size_t bytes = std::size_t(text.size()) * sizeof(QChar);
         if (queuedBytes_ + bytes > kMaxQueuedBytes) {
-            ++dropped_;
+            ++dropped_[path];
             return;
         }
         queuedBytes_ += bytes;
@@ -79,7 +81,7 @@ bool LogWriter::writeFile(const QString& path, const QByteArray& bytes) {
 void LogWriter::run() {
     for (;;) {
         std::deque<Entry> batch;
-        std::size_t dropped = 0;
+        std::map<QString, std::size_t> dropped;
         {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
@@ -90,9 +92,17 @@ void LogWriter::run() {
             std::swap(dropped, dropped_);
             busy_ = true;
         }
-        if (dropped > 0)
-            batch.front().text.prepend(
-                QStringLiteral("(%1 regels niet opgeslagen: de schijf hield het niet bij)\n").arg(dropped));
+        // Each file notes its own loss, before the first of its lines that did come.
+        for (const auto& [path, count] : dropped) {
+            const QString note =
+                QStringLiteral("(%1 regels niet opgeslagen: de schijf hield het niet bij)\n").arg(count);
+            const auto first =
+                std::find_if(batch.begin(), batch.end(), [&](const Entry& e) { return e.path == path; });
+            if (first != batch.end())
+                first->text.prepend(note);
+            else
+                batch.push_back({path, note});
+        }
         QString failedPath;
         // Consecutive lines for the same file go in one write.
         for (std::size_t i = 0; i < batch.size() && failedPath.isEmpty();) {

@@ -7,14 +7,15 @@
 // The first failure (a folder that cannot be made, a file that cannot be
 // opened, a write that does not go through) stops the writer: the queue is
 // dropped and the failure is reported once, on the thread of `context`. The
-// queue is bounded: lines that would pass the bound are counted, and the next
-// batch notes how many were lost.
+// queue is bounded: lines that would pass the bound are counted per file, and
+// the next batch notes in that file how many it lost.
 #include <QObject>
 #include <QString>
 
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -54,7 +55,7 @@ private:
     std::condition_variable written_;
     std::deque<Entry> queue_;
     std::size_t queuedBytes_ = 0;
-    std::size_t dropped_ = 0;
+    std::map<QString, std::size_t> dropped_; // lines lost, by file
     bool busy_ = false;
     bool failed_ = false;
     bool stopping_ = false;

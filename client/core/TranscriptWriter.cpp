@@ -9,6 +9,8 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace client {
 
 namespace {
@@ -74,14 +76,19 @@ void TranscriptWriter::setLimit(qsizetype limit) {
     limit_ = limit;
 }
 
+void TranscriptWriter::record(const QString& text, std::vector<qint64>& breaks) {
+    // CR LF inside one insertion becomes one paragraph break in the document.
+    const qint64 base = removedSoFar_ + plain_.size();
+    for (qsizetype at = text.indexOf(kCrLf); at >= 0; at = text.indexOf(kCrLf, at + 2)) {
+        mergedBreaks_.push_back(base + at);
+        breaks.push_back(base + at);
+    }
+    plain_.append(text);
+}
+
 void TranscriptWriter::insert(QTextCursor& cursor, const QString& text, qint64 color) {
     if (text.isEmpty())
         return;
-    // CR LF inside one insertion becomes one paragraph break in the document.
-    const qint64 base = removedSoFar_ + plain_.size();
-    for (qsizetype at = text.indexOf(kCrLf); at >= 0; at = text.indexOf(kCrLf, at + 2))
-        mergedBreaks_.push_back(base + at);
-
     QTextCharFormat format;
     format.setForeground(ColorFromInt(color));
     qsizetype done = 0;
@@ -100,34 +107,51 @@ void TranscriptWriter::insert(QTextCursor& cursor, const QString& text, qint64 c
     }
     if (done < text.size())
         cursor.insertText(text.mid(done), format);
-    plain_.append(text);
 }
 
 void TranscriptWriter::AddOutput(const QString& strDataIn, bool NoTimestamp) {
     const QString strData = WithoutBlockMarks(strDataIn);
     const ChatColors colors = colors_();
 
-    // One edit block: the window lays the document out once per line, not once
-    // per coloured piece and again for the cut.
-    QTextCursor cursor(document_);
-    cursor.beginEditBlock();
-    cursor.movePosition(QTextCursor::End);
+    std::vector<Piece> pieces;
     if (!NoTimestamp)
-        insert(cursor,
-               QLatin1Char('[') + clock_().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("] "),
-               colors.Timestamp);
-
+        pieces.push_back(
+            {QLatin1Char('[') + clock_().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("] "),
+             colors.Timestamp});
     const qsizetype p = strData.indexOf(kNicknameMark);
     if (p >= 0) {
         const bool own = QStringView(strData).left(p) == localNickname_();
-        insert(cursor, strData.left(p + 1), own ? colors.LocalNickname : colors.Nickname);
-        insert(cursor, strData.mid(p + 1), colors.Text);
-    } else if (strData.startsWith(u'*')) {
-        insert(cursor, strData, colors.Action);
+        pieces.push_back({strData.left(p + 1), own ? colors.LocalNickname : colors.Nickname});
+        pieces.push_back({strData.mid(p + 1), colors.Text});
     } else {
-        insert(cursor, strData, colors.Text);
+        pieces.push_back({strData, strData.startsWith(u'*') ? colors.Action : colors.Text});
     }
+
+    // The plain text and the cut first: what is cut at once is never inserted,
+    // and the document's share of the cut shrinks by what it never got.
+    const qint64 lineStart = removedSoFar_ + plain_.size();
+    std::vector<qint64> breaks;
+    for (const Piece& piece : pieces)
+        record(piece.text, breaks);
     cutToLimit();
+    const qint64 keptFrom = std::max(lineStart, removedSoFar_);
+    const auto skippedBreaks =
+        std::count_if(breaks.begin(), breaks.end(), [keptFrom](qint64 at) { return at < keptFrom; });
+    pendingDocumentCut_ -= qsizetype(keptFrom - lineStart) - qsizetype(skippedBreaks);
+
+    // One edit block: the window lays the document out once per line, not once
+    // per coloured piece.
+    QTextCursor cursor(document_);
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    qint64 at = lineStart;
+    for (const Piece& piece : pieces) {
+        const qint64 end = at + piece.text.size();
+        if (end > keptFrom)
+            insert(cursor, at >= keptFrom ? piece.text : piece.text.mid(qsizetype(keptFrom - at)),
+                   piece.color);
+        at = end;
+    }
     cursor.endEditBlock();
     if (lineObserver_)
         lineObserver_(strDataIn);

@@ -17,6 +17,10 @@
 // again, so the document follows the cuts in batches: as soon as the event loop
 // is idle again, and at the latest when a quarter of the window is due. During a
 // burst of lines the document may therefore briefly hold some older lines too.
+//
+// Text that the limit cuts in the same call (a line longer than the window)
+// never reaches the document: laying out a 60,000-character word only to remove
+// it again would hold up the window for a noticeable moment.
 #include "client/core/ChatColors.h"
 
 #include <QString>
@@ -24,6 +28,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QObject;
 class QTextCursor;
@@ -71,6 +76,12 @@ public:
     QTextDocument* document() const { return document_; }
 
 private:
+    struct Piece {
+        QString text;
+        qint64 color;
+    };
+    // Into the plain text; the positions of its CR LF pairs go to `breaks` too.
+    void record(const QString& text, std::vector<qint64>& breaks);
     void insert(QTextCursor& cursor, const QString& text, qint64 color);
     void cutToLimit();
 

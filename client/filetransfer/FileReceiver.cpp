@@ -113,6 +113,37 @@ void FileReceiver::Winsock1_DataArrival() {
     // A size message whose digits may go on in the next block waits a moment for them.
     if (Active(m_state) && m_reader.sizeMayContinue())
         m_sizeQuiet.start();
+    updateReading();
+}
+
+bool FileReceiver::reading() const {
+    return m_socket->isReading();
+}
+
+// Only while chunks flow: the size message and the final words are always read.
+void FileReceiver::updateReading() {
+    if (m_state != State::Receiving || m_committing || !m_writer) {
+        m_socket->setReading(true);
+        return;
+    }
+    // Behind the usual bound, or holding chunks nobody asked for: wait until
+    // the disk has caught up.
+    auto mustWait = [this] { return unwritten() > (m_ahead ? 0 : kMaxUnwritten); };
+    if (mustWait()) {
+        postBatch();
+        m_writer->wakeWhenWritten();
+    }
+    // A write that finished meanwhile is seen here; a later one raises Written().
+    const bool wait = mustWait();
+    if (!wait)
+        m_ahead = false;
+    m_socket->setReading(!wait);
+}
+
+void FileReceiver::requestChunk() {
+    ++m_unanswered;
+    send(kNextChunk);
+    updateReading();
 }
 
 void FileReceiver::onSizeQuiet() {
@@ -189,7 +220,7 @@ void FileReceiver::onSize(qint64 size) {
     m_writer = writer;
     m_disk = std::make_unique<DiskThread>(writer);
     setState(State::Receiving);
-    send(kNextChunk);
+    requestChunk();
     m_speedometer.start();
     m_disk->post([writer] { writer->open(); });
 }
@@ -200,6 +231,8 @@ void FileReceiver::onData(const QByteArray& block, QByteArrayView data) {
     const QByteArray owner = inBlock ? block : data.toByteArray();
     const qsizetype offset = inBlock ? data.data() - block.constData() : 0;
     const qsizetype length = data.size();
+    if (m_unanswered == 0)
+        m_ahead = true; // data for a chunk that was not asked for
     m_batch.push_back({owner, offset, length});
     m_batchBytes += length;
     m_posted += length;
@@ -222,6 +255,14 @@ qint64 FileReceiver::unwritten() const {
 
 // The next chunk is asked for before this one is written, so sending and writing overlap.
 void FileReceiver::onChunkEnd() {
+    // A chunk nobody asked for (the sender is ahead) earns no new request.
+    const bool asked = m_unanswered > 0;
+    m_unanswered = std::max(0, m_unanswered - 1);
+    if (!asked) {
+        m_ahead = true;
+        postBatch();
+        return;
+    }
     m_requestWaiting = true;
     askIfTheDiskKeepsUp();
     postBatch();
@@ -230,14 +271,14 @@ void FileReceiver::onChunkEnd() {
 // Only when the disk is far behind does the request wait, until a write brings it back in bounds.
 void FileReceiver::askIfTheDiskKeepsUp() {
     if (!m_requestWaiting || m_state != State::Receiving || !m_writer)
-        return;
+        return updateReading();
     if (unwritten() > kMaxUnwritten) {
         m_writer->wakeWhenWritten();
         if (unwritten() > kMaxUnwritten)
             return; // a write finished meanwhile is seen here; a later one raises Written()
     }
     m_requestWaiting = false;
-    send(kNextChunk);
+    requestChunk();
 }
 
 // "BYE" says the file is written and closed: it leaves once the file is on disk under its name.

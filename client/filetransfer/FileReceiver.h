@@ -7,6 +7,11 @@
 // The file is written on a disk thread. The next "NEXTCHUNK" leaves as soon
 // as a chunk's "CHUNKEND" is seen, before the block is written; only when the
 // disk falls this far behind (kMaxUnwritten) does the request wait for it.
+//
+// The receiver sets the pace: it reads the socket only while a "NEXTCHUNK" it
+// sent is unanswered and the disk is within that bound. A sender that streams
+// without waiting finds the connection full and has to wait after all, so
+// memory stays bounded whatever it does.
 #include "ChunkStreamReader.h"
 #include "FileWriter.h"
 
@@ -72,6 +77,8 @@ public:
     QTimer* Speedometer() { return &m_speedometer; }
     // Bytes received and not written yet.
     qint64 unwritten() const;
+    // The socket is read (false while the sender is ahead or the disk behind).
+    bool reading() const;
     // Tests: runs on the disk thread before every write (a slow disk).
     void setDiskStandIn(std::function<void()> standIn) { m_standIn = std::move(standIn); }
 
@@ -91,6 +98,8 @@ private:
     void onData(const QByteArray& block, QByteArrayView data);
     void onChunkEnd();
     void askIfTheDiskKeepsUp();
+    void requestChunk();
+    void updateReading();
     void postBatch();
     void onEndFile();
     void onCommitted();
@@ -118,6 +127,8 @@ private:
     qint64 m_batchBytes = 0;
     qint64 m_posted = 0;           // bytes handed on for the disk thread
     bool m_requestWaiting = false; // a "NEXTCHUNK" that waits for the disk
+    int m_unanswered = 0;          // "NEXTCHUNK" requests sent whose "CHUNKEND" has not come
+    bool m_ahead = false;          // the sender sent what was not asked for
     bool m_committing = false;     // "ENDFILE" seen, the file is being flushed and named
 
     State m_state = State::Asking;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileTransferProtocol.h"
 
+#include "client/core/WireText.h"
 #include "common/ZindleDivideCombine.h"
 
 #include <QFileInfo>
@@ -46,10 +47,8 @@ SendCheck CheckFileToSend(const QString& path) {
 }
 
 std::string BuildOfferRequest(int remoteUserID, const QString& bareName, quint16 port) {
-    const QByteArray name = bareName.toLatin1();
-    return "FILE" + std::to_string(remoteUserID) + "#" +
-           ZindleDivideCombine::Escape(std::string_view(name.constData(), size_t(name.size()))) + "#" +
-           std::to_string(port);
+    return "FILE" + std::to_string(remoteUserID) + "#" + ZindleDivideCombine::Escape(EncodeText(bareName)) +
+           "#" + std::to_string(port);
 }
 
 QString SpeedText(qint64 bytes, qint64 seconds) {

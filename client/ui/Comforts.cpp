@@ -3,8 +3,10 @@
 
 #include "client/core/ClientSession.h"
 #include "client/core/ConversationLogger.h"
+#include "client/core/LinkSpans.h"
 #include "client/core/Mentions.h"
 #include "client/core/TranscriptWriter.h"
+#include "client/core/WireText.h"
 #include "client/ui/ConversationExtras.h"
 #include "client/ui/NotificationRouter.h"
 #include "client/ui/TrustedServers.h"
@@ -21,6 +23,7 @@ Comforts::Comforts(frmMain& main)
     : main_(main), settings_(ComfortSettings::Load()),
       urlOpener_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
     setObjectName(QStringLiteral("Comforts"));
+    SetUnicode(isOn(Comfort::Unicode));
     BuildMenu();
 
     logger_ = new ConversationLogger(this);
@@ -81,9 +84,12 @@ void Comforts::setOn(Comfort comfort, bool on) {
     ComfortSettings::Save(comfort, on);
     if (comfort == Comfort::ConversationLogs && on)
         logger_->resume();
+    if (comfort == Comfort::Unicode)
+        SetUnicode(on);
     for (const auto& window : extras_)
         if (window)
             window->switched();
+    emit switched(comfort, on);
 }
 
 ConversationExtras* Comforts::attach(QWidget* window, QTextEdit* txtOutput, QLineEdit* txtInput,
@@ -103,7 +109,7 @@ QStringList Comforts::nicknames() const {
 
 void Comforts::openUrl(const QUrl& url) {
     if (isOn(Comfort::Links) && url.isValid())
-        urlOpener_(url);
+        urlOpener_(OpenableUrl(url));
 }
 
 void Comforts::logLine(const QString& partner, const QString& strData) {
@@ -122,17 +128,20 @@ void Comforts::publicLine(const QString& line) {
     if (!isOn(Comfort::Notifications) || main_.isActiveWindow())
         return;
     if (const auto mention = FindMention(line, main_.LocalNickname()))
-        notifications_->notify(&main_, mention->speaker + QStringLiteral(" noemde je naam"), mention->text);
+        notifications_->notify(&main_, QString(), mention->speaker + QStringLiteral(" noemde je naam"),
+                               mention->text);
 }
 
 void Comforts::privateMessageArrived(QWidget* window, const QString& nickname, const QString& text) {
     if (isOn(Comfort::Notifications) && !window->isActiveWindow())
-        notifications_->notify(window, QStringLiteral("Privebericht van ") + nickname, text.trimmed());
+        notifications_->notify(window, QStringLiteral("prive:") + nickname,
+                               QStringLiteral("Privebericht van ") + nickname, text.trimmed());
 }
 
 void Comforts::fileOfferArrived(QWidget* window, const QString& remoteUser, const QString& fileName) {
     if (isOn(Comfort::Notifications))
-        notifications_->notify(window, remoteUser + QStringLiteral(" wil je een bestand sturen"), fileName);
+        notifications_->notify(window, QStringLiteral("bestand:") + remoteUser,
+                               remoteUser + QStringLiteral(" wil je een bestand sturen"), fileName);
 }
 
 } // namespace client

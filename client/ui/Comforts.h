@@ -63,6 +63,11 @@ public:
     void showTrustedServers();
     QPointer<TrustedServers> dlgTrustedServers;
 
+signals:
+    // A switch changed (after the windows were told).
+    void switched(client::Comfort comfort, bool on);
+
+public:
     QMenu* mnuVoorkeurenMenu = nullptr;
     std::array<QAction*, kComfortCount> mnuVoorkeuren{};
 

@@ -2,6 +2,7 @@
 #include "client/ui/ConversationExtras.h"
 
 #include "client/core/TranscriptWriter.h"
+#include "client/ui/ChatInput.h"
 #include "client/ui/Comforts.h"
 #include "client/ui/FindBar.h"
 #include "client/ui/InputLineKeys.h"
@@ -15,7 +16,7 @@ namespace client {
 ConversationExtras::ConversationExtras(Comforts& comforts, QWidget* window, QTextEdit* txtOutput,
                                        QLineEdit* txtInput, TranscriptWriter& transcript,
                                        std::function<QString()> partner)
-    : QObject(window), comforts_(&comforts), partner_(std::move(partner)) {
+    : QObject(window), comforts_(&comforts), input_(txtInput), partner_(std::move(partner)) {
     setObjectName(QStringLiteral("ConversationExtras"));
     // Every switch is read at the moment it matters, through the menu's owner.
     auto on = [this](Comfort comfort) { return comforts_ && comforts_->isOn(comfort); };
@@ -46,6 +47,7 @@ void ConversationExtras::switched() {
         findBar->close();
     if (!comforts_->isOn(Comfort::UnreadMarker))
         unread->clear();
+    MarkUnsendable(input_);
 }
 
 } // namespace client

@@ -38,6 +38,7 @@ private:
     void lineShown(const QString& strData);
 
     QPointer<Comforts> comforts_;
+    QLineEdit* input_ = nullptr;
     std::function<QString()> partner_;
 };
 

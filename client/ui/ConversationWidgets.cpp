@@ -2,7 +2,7 @@
 #include "client/ui/ConversationWidgets.h"
 
 #include "client/core/ChatColors.h"
-#include "client/ui/Latin1Validator.h"
+#include "client/ui/ChatInput.h"
 #include <QFont>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -52,7 +52,7 @@ QLineEdit* NewInputLine(QWidget* parent) {
     line->setObjectName(QStringLiteral("txtInput"));
     line->setMaxLength(255);
     line->setFont(CourierFont());
-    MakeLatin1(line);
+    MakeChatInput(line);
     return line;
 }
 

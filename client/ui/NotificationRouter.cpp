@@ -26,12 +26,16 @@ void NotificationRouter::setSink(NotificationSink* sink) {
     connect(sink_, &NotificationSink::activated, this, &NotificationRouter::bringForward);
 }
 
-void NotificationRouter::notify(QWidget* window, const QString& summary, const QString& body) {
+void NotificationRouter::notify(QWidget* window, const QString& conversation, const QString& summary,
+                                const QString& body) {
     const qint64 now = nowMs_();
-    const auto last = lastShown_.constFind(window);
+    const auto last = lastShown_.constFind(conversation);
     if (last != lastShown_.constEnd() && now - *last < kQuietMs)
         return;
-    lastShown_.insert(window, now);
+    // Conversations whose quiet period is over are forgotten now and then.
+    if (lastShown_.size() >= qsizetype(kRemembered))
+        lastShown_.removeIf([now](const auto& entry) { return now - entry.value() >= kQuietMs; });
+    lastShown_.insert(conversation, now);
     const quint64 key = nextKey_++;
     if (key > kRemembered)
         windows_.remove(key - kRemembered);

@@ -6,8 +6,10 @@
 #include "client/core/CommandLine.h"
 #include "client/core/EncryptionChoice.h"
 #include "client/core/HostText.h"
+#include "client/core/Reconnector.h"
 #include "client/core/ServerTrust.h"
 #include "client/core/WireText.h"
+#include "client/ui/Comforts.h"
 #include "client/ui/ConnectOptions.h"
 #include "client/ui/Latin1Validator.h"
 #include "client/ui/TrustPrompt.h"
@@ -36,6 +38,7 @@ frmConnect::frmConnect(frmMain& main, Prompts prompts, QWidget* parent)
     : QDialog(parent), Main(main), prompts(std::move(prompts)) {
     BuildControls();
     BuildTrust();
+    BuildReconnect();
 }
 
 frmConnect::~frmConnect() = default;
@@ -77,6 +80,11 @@ void frmConnect::BuildControls() {
     // A long status (a long host name) wraps; the boxes set the dialog's width.
     lblStatus->setWordWrap(true);
     lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // Room for two lines from the start: a status that wraps moves no box.
+    lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblStatus->setText(QStringLiteral("x\nx"));
+    lblStatus->setMinimumHeight(lblStatus->sizeHint().height());
+    lblStatus->clear();
     lblVersie = new QLabel(VersionCaption(), this);
     lblVersie->setObjectName(QStringLiteral("lblVersie"));
     Image1 = new QLabel(this);
@@ -117,9 +125,33 @@ void frmConnect::BuildControls() {
     setTabOrder(txtPassword, txtConnectTo);
     setTabOrder(txtConnectTo, txtConnectToPort);
 
-    connect(cmdJoin, &QPushButton::clicked, this, &frmConnect::cmdJoin_Click);
+    connect(cmdJoin, &QPushButton::clicked, this, &frmConnect::cmdJoin_Pressed);
     connect(cmdClose, &QPushButton::clicked, this, &frmConnect::cmdClose_Click);
     connect(tmr_Connect, &QTimer::timeout, this, &frmConnect::tmr_Connect_Timer);
+}
+
+void frmConnect::BuildReconnect() {
+    Reconnect = new Reconnector(*Main.Session, this);
+    Reconnect->setObjectName(QStringLiteral("Reconnect"));
+    Reconnect->setEnabled(Main.Extras().isOn(Comfort::AutoReconnect));
+    connect(&Main.Extras(), &Comforts::switched, this, [this](Comfort comfort, bool on) {
+        if (comfort != Comfort::AutoReconnect)
+            return;
+        const bool wasWaiting = Reconnect->waiting();
+        Reconnect->setEnabled(on);
+        if (wasWaiting && isVisible() && !Joining) {
+            cmdJoin->setText(QStringLiteral("Verbinden met host"));
+            lblStatus->setText(QStringLiteral("Verbinding verbroken"));
+        }
+    });
+    connect(Reconnect, &Reconnector::countdown, this, [this](int seconds) {
+        cmdJoin->setText(QStringLiteral("Annuleren..."));
+        lblStatus->setText(ReconnectSchedule::StatusText(seconds));
+    });
+    connect(Reconnect, &Reconnector::attemptDue, this, [this] {
+        if (!Joining)
+            cmdJoin_Click();
+    });
 }
 
 void frmConnect::Form_Load(const QString& commandLine) {
@@ -256,10 +288,25 @@ void frmConnect::AttemptEnded(const QString& status) {
     lblStatus->setText(status);
 }
 
+// The user's press (button or Enter) ends whatever connecting goes on by itself.
+void frmConnect::cmdJoin_Pressed() {
+    const bool wasWaiting = Reconnect->waiting();
+    Reconnect->stop();
+    if (!wasWaiting) {
+        cmdJoin_Click();
+        return;
+    }
+    cmdJoin->setText(QStringLiteral("Verbinden met host"));
+    lblStatus->setText(QStringLiteral("Verbinding verbroken"));
+}
+
 void frmConnect::tmr_Connect_Timer() {
+    const bool attempt = Reconnect->attempting();
     tmr_Connect->stop();
     cmdJoin_Click();
     lblStatus->setText(QStringLiteral("Timeout bij het verbinden..."));
+    if (attempt)
+        Reconnect->attemptFailed();
 }
 
 void frmConnect::ConnectionEstablished() {
@@ -274,6 +321,7 @@ void frmConnect::ShowAfterSession() {
     Joining = false;
     lblStatus->setText(QStringLiteral("Verbinding verbroken"));
     show();
+    Reconnect->waitForNextAttempt();
 }
 
 void frmConnect::SaveSettings() const {

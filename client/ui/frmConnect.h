@@ -15,6 +15,7 @@ class QTimer;
 
 namespace client {
 
+class Reconnector;
 class ServerTrust;
 class TrustPrompt;
 class frmMain;
@@ -50,6 +51,8 @@ public:
     QLabel* lblVersie = nullptr;
     QLabel* Image1 = nullptr;
     QTimer* tmr_Connect = nullptr;
+    // Connects again by itself after a lost session.
+    Reconnector* Reconnect = nullptr;
 
     bool Joining = false;
 
@@ -68,11 +71,13 @@ protected:
 private slots:
     void cmdClose_Click();
     void tmr_Connect_Timer();
+    void cmdJoin_Pressed();
 
 private:
     void BuildControls();
     void Form_QueryUnload();
     void SetBoxesEnabled(bool enabled);
+    void BuildReconnect();
     bool CheckNickname(const QString& nickname);
     bool CheckAddress(const QString& host, const QString& portText, quint16* port);
     void BuildTrust();

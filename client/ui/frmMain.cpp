@@ -482,8 +482,7 @@ void frmMain::mnuZindleChat_Click(int index) {
         tmr_Disconnect->setInterval(1);
         if (Session->state() == ClientSession::State::Closed)
             tmr_Disconnect->start();
-        else
-            Session->Winsock1_Close();
+        Session->EndOnPurpose();
         break;
     case 4:
         prompts.showAbout(this, frmConnect::VersionCaption());

@@ -425,11 +425,26 @@ TEST_F(SessionTest, NoReverseLookupOfTheServer) {
 
 TEST_F(SessionTest, TypedTextTravelsAsLatin1WithoutNul) {
     login();
-    const client::InputCommand line =
-        client::PublicInput(QStringLiteral("caf\u00E9 \u20AC5 \U0001F600!"), session.LocalNickname());
+    const QString typed = QStringLiteral("caf\u00E9 \u20AC5 \U0001F600!");
+    // With UTF-8 switched off, as before: what Latin-1 cannot hold is one "?".
+    client::SetUnicode(false);
+    const client::InputCommand line = client::PublicInput(typed, session.LocalNickname());
+    client::SetUnicode(true);
     session.SendData(line.strData, line.SpecialPacket);
     EXPECT_TRUE(server.expect(QByteArray("gast> caf\xE9 ?5 ?!\\r\\n") + '\0'))
         << Printable(server.received());
+    // With it on the line goes as UTF-8, and comes back as it was typed.
+    const client::InputCommand utf8 = client::PublicInput(typed, session.LocalNickname());
+    session.SendData(utf8.strData, utf8.SpecialPacket);
+    EXPECT_TRUE(server.expect(QByteArray("gast> caf\xC3\xA9 \xE2\x82\xAC"
+                                         "5 \xF0\x9F\x98\x80!\\r\\n") +
+                              '\0'))
+        << Printable(server.received());
+    server.send(QByteArray("piet> caf\xC3\xA9 \xE2\x82\xAC"
+                           "5") +
+                '\0');
+    sync();
+    EXPECT_EQ(lines.last(), QStringLiteral("piet> caf\u00E9 \u20AC5"));
     session.SendData(std::string("a\0b", 3), false);
     EXPECT_TRUE(server.expect(QByteArray("ab\0", 3))) << Printable(server.received());
 }

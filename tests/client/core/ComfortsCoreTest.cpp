@@ -16,7 +16,10 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace client;
 
@@ -259,6 +262,60 @@ TEST(LogWriterTest, AnUnwritableFolderOrAFullDiskIsReportedOnceAndStopsTheWriter
         writer.resume();
         EXPECT_FALSE(writer.failed());
     }
+}
+
+// Lines that did not fit the queue are noted in the file that lost them, not in
+// whichever file the next batch happens to start with.
+TEST(LogWriterTest, TheLostLinesNoteGoesIntoTheFileThatLostThem) {
+    QTemporaryDir dir;
+    QObject context;
+    // A pipe nobody reads yet holds the writer in its first batch.
+    const QString pipe = dir.filePath(QStringLiteral("pipe.log"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString room = dir.filePath(QStringLiteral("kamer.log")),
+                  other = dir.filePath(QStringLiteral("piet.log"));
+    LogWriter writer(&context, [](const QString&) {});
+    writer.append(pipe, QStringLiteral("p\n"));
+    QThread::msleep(200);
+    writer.append(other, QStringLiteral("piet\n"));
+    const QString big(512 * 1024 - 1, u'k');
+    for (int i = 0; i < 6; ++i)
+        writer.append(room, big + QLatin1Char('\n'));
+    QFile reader(pipe);
+    ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+    EXPECT_EQ(reader.readAll(), QByteArray("p\n"));
+    ASSERT_TRUE(writer.waitWritten(10000));
+    EXPECT_EQ(ReadAll(other), QStringLiteral("piet\n"));
+    EXPECT_TRUE(ReadAll(room).startsWith(
+        QStringLiteral("(3 regels niet opgeslagen: de schijf hield het niet bij)\n")));
+}
+
+TEST(ConversationLogTest, PartnersWhoseNamesCameOutTheSameKeepFilesOfTheirOwn) {
+    const QString longA = QString(64, u'a') + QLatin1Char('1'), longB = QString(64, u'a') + QLatin1Char('2');
+    const QStringList names{QStringLiteral("a/b"), QStringLiteral("a_b"), QStringLiteral("a:b"), longA, longB,
+                            QStringLiteral(".x"),  QStringLiteral("_x"),  QStringLiteral("a~b")};
+    QStringList files;
+    for (const QString& name : names) {
+        const QString file = SafeFileName(name);
+        EXPECT_LE(file.size(), 64) << name.toStdString();
+        EXPECT_FALSE(file.contains(u'/')) << name.toStdString();
+        files << file;
+    }
+    files.removeDuplicates();
+    EXPECT_EQ(files.size(), names.size());
+    EXPECT_EQ(SafeFileName(QStringLiteral("a_b")), QStringLiteral("a_b")); // a name that fits stays as it is
+    EXPECT_EQ(SafeFileName(QStringLiteral("a/b")), SafeFileName(QStringLiteral("a/b")));
+}
+
+TEST(LinkSpansTest, MailLinksLoseWhatWouldAttachAFile) {
+    const auto open = [](const char* url) { return OpenableUrl(QUrl(QString::fromLatin1(url))).toString(); };
+    EXPECT_EQ(open("mailto:a@b.nl?subject=hoi&attach=/home/jan/.ssh/id_rsa&body=x"),
+              QStringLiteral("mailto:a@b.nl?subject=hoi&body=x"));
+    EXPECT_EQ(open("mailto:a@b.nl?Attachment=%2Fetc%2Fpasswd"), QStringLiteral("mailto:a@b.nl"));
+    EXPECT_EQ(open("MAILTO:a@b.nl?%61ttach=/x&cc=c@d.nl"), QStringLiteral("mailto:a@b.nl?cc=c@d.nl"));
+    EXPECT_EQ(open("mailto:a@b.nl"), QStringLiteral("mailto:a@b.nl"));
+    // Other links are opened as they are.
+    EXPECT_EQ(open("https://example.org/?attach=1"), QStringLiteral("https://example.org/?attach=1"));
 }
 
 TEST(DesktopNotificationsTest, WithoutABusNothingIsShownAndNothingWaits) {

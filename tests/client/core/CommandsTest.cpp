@@ -65,10 +65,16 @@ TEST(PrivateInput, TypedLinesBecomePrivAndTheOwnCopy) {
     EXPECT_EQ(PrivateInput(QStringLiteral("/Away"), jan, QStringLiteral("7")).kind, Kind::SetAway);
     EXPECT_EQ(PrivateInput(QStringLiteral("/quit"), jan, QStringLiteral("7")).kind, Kind::Nothing);
 
-    // What cannot travel is shown as it travelled.
+    // Without UTF-8, what cannot travel is shown as it travelled.
+    SetUnicode(false);
     const InputCommand euro = PrivateInput(QStringLiteral("\u20AC1"), jan, QStringLiteral("7"));
+    SetUnicode(true);
     EXPECT_EQ(euro.strData, "PRIV7#?1\\r\\n");
     EXPECT_EQ(euro.echo, QStringLiteral("Jan> ?1\r\n"));
+    const InputCommand utf8 = PrivateInput(QStringLiteral("\u20AC1"), jan, QStringLiteral("7"));
+    EXPECT_EQ(utf8.strData, "PRIV7#\xE2\x82\xAC"
+                            "1\\r\\n");
+    EXPECT_EQ(utf8.echo, QStringLiteral("Jan> \u20AC1\r\n"));
 }
 
 TEST(PrivateInput, IncomingLines) {

@@ -231,6 +231,39 @@ TEST_F(TranscriptTest, DocumentStaysInStepWithBreaksOfEveryKind) {
     }
 }
 
+// What the limit cuts in the same call never enters the document: a line of
+// 60,000 characters costs the window nothing to lay out and remove again.
+TEST_F(TranscriptTest, TextCutInTheSameCallNeverReachesTheDocument) {
+    writer.setLinksSource([] { return true; });
+    writer.setLimit(50);
+    int largestInsert = 0;
+    QObject::connect(&doc, &QTextDocument::contentsChange,
+                     [&](int, int, int added) { largestInsert = std::max(largestInsert, added); });
+    const QString pieces[] = {
+        QStringLiteral("Piet> ") + QString(120, u'x') + QStringLiteral("\r\n") + QString(30, u'y') +
+            QStringLiteral("\r\n"),
+        QStringLiteral("Piet> www.a.nl ") + QString(70, u'z'), QStringLiteral("\r\nkort\r\n"),
+        QStringLiteral("* ") + QString(60, u'w') + QStringLiteral("\r"), QStringLiteral("\nab\r\n")};
+    unsigned seed = 4242;
+    for (int i = 0; i < 1500; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        writer.AddOutput(pieces[(seed >> 16) % 5], (seed >> 8) % 2 == 0);
+        if (i % 3 != 0)
+            continue;
+        writer.flush();
+        ASSERT_EQ(WithoutBreaks(doc.toPlainText()), WithoutBreaks(writer.plainText())) << "after " << i;
+    }
+    EXPECT_LE(largestInsert, 2 * 50); // never more than the window keeps
+
+    writer.setLimit(TranscriptWriter::kDefaultLimit);
+    largestInsert = 0;
+    writer.AddOutput(QStringLiteral("Piet> ") + QString(60000, u'x') + QStringLiteral("\r\n"));
+    writer.flush();
+    EXPECT_EQ(writer.plainText(), QString());
+    EXPECT_EQ(doc.toPlainText(), QString());
+    EXPECT_EQ(largestInsert, 0);
+}
+
 TEST_F(TranscriptTest, LinksChangeNoCharacterAndCutsStayInStep) {
     writer.setLinksSource([] { return true; });
     writer.setLimit(70);

@@ -5,6 +5,7 @@
 // and that every one of them can be switched off and stays so.
 #include "client/ui/Comforts.h"
 #include "ClientFixture.h"
+#include "client/core/ConversationLog.h"
 #include "client/core/ConversationLogger.h"
 #include "client/core/DesktopNotifications.h"
 #include "client/core/LogWriter.h"
@@ -376,6 +377,37 @@ TEST_F(ComfortsTest, NotificationsForPrivateLinesMentionsAndFileOffersBringTheWi
     EXPECT_EQ(sink->shown.size(), 2);
 }
 
+// The quiet period belongs to a conversation: another partner in the same
+// window (a window that took a closed one's place) is not kept quiet.
+TEST_F(ComfortsTest, TheQuietPeriodIsKeptPerConversationNotPerWindow) {
+    client::NotificationRouter& router = comforts().notifications();
+    QWidget window;
+    router.notify(&window, QStringLiteral("prive:Kees"), QStringLiteral("Kees"), QStringLiteral("1"));
+    router.notify(&window, QStringLiteral("prive:Kees"), QStringLiteral("Kees"), QStringLiteral("2"));
+    router.notify(&window, QStringLiteral("prive:Piet"), QStringLiteral("Piet"), QStringLiteral("3"));
+    router.notify(&window, QString(), QStringLiteral("kamer"), QStringLiteral("4"));
+    QStringList bodies;
+    for (const auto& shown : sink->shown)
+        bodies << shown.body;
+    EXPECT_EQ(bodies, (QStringList{QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("4")}));
+}
+
+// With UTF-8 off, what cannot travel is marked in the input line before it is sent.
+TEST_F(ComfortsTest, WithoutUtf8TheInputLineMarksWhatCannotBeSent) {
+    main->txtInput->setText(QStringLiteral("5\u20AC"));
+    EXPECT_EQ(main->txtInput->text(), QStringLiteral("5\u20AC")); // kept as typed
+    EXPECT_TRUE(main->txtInput->toolTip().isEmpty());
+    Switch(Comfort::Unicode, false);
+    EXPECT_FALSE(main->txtInput->toolTip().isEmpty());
+    main->cmdDefault->click();
+    EXPECT_TRUE(server.WaitFor(QByteArray("Jan> 5?")).contains("Jan> 5?"));
+    Switch(Comfort::Unicode, true);
+    main->txtInput->setText(QStringLiteral("5\u20AC"));
+    EXPECT_TRUE(main->txtInput->toolTip().isEmpty());
+    main->cmdDefault->click();
+    EXPECT_TRUE(server.WaitFor(QByteArray("Jan> 5\xE2\x82\xAC")).contains("Jan> 5\xE2\x82\xAC"));
+}
+
 TEST_F(ComfortsTest, WithoutANotificationServiceTheChatGoesOnAsBefore) {
     const QDBusConnection none = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
                                                                QStringLiteral("zindle-ui-no-bus"));
@@ -423,11 +455,14 @@ TEST_F(ComfortsTest, LogsAreOffByDefaultThenOneFilePerServerPartnerAndDay) {
     ASSERT_TRUE(comforts().logger().writer().waitWritten(5000));
 
     const QString server = QStringLiteral("127.0.0.1_") + QString::number(this->server.port());
-    EXPECT_EQ(FilesUnder(root),
-              (QStringList{server + "/kamer/2026-12-08.log", server + "/prive/___.._weg/2026-12-08.log"}));
+    // The partner's name had to change: its folder says so with a hash of the name.
+    const QString partner = client::SafeFileName(QStringLiteral("../../weg"));
+    EXPECT_TRUE(partner.startsWith(QStringLiteral("___.._weg~")));
+    EXPECT_EQ(FilesUnder(root), (QStringList{server + "/kamer/2026-12-08.log",
+                                             server + "/prive/" + partner + "/2026-12-08.log"}));
     EXPECT_EQ(ReadAll(root + "/" + server + "/kamer/2026-12-08.log"),
               QString::fromUtf8("[09:05:07] Piet> hoi ë \\x01\n"));
-    EXPECT_EQ(ReadAll(root + "/" + server + "/prive/___.._weg/2026-12-08.log"),
+    EXPECT_EQ(ReadAll(root + "/" + server + "/prive/" + partner + "/2026-12-08.log"),
               QStringLiteral("[09:05:07] ../../weg> ontsnapt?\n[09:05:07] Jan> nee\n"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{QStringLiteral("logs")});

@@ -3,7 +3,9 @@
 // time-out, and the countdown that brings it back after a session.
 #include "ClientFixture.h"
 #include "client/core/ClientSession.h"
+#include "client/core/Reconnector.h"
 #include "client/core/TranscriptWriter.h"
+#include "client/ui/Comforts.h"
 #include "net/SettingsStore.h"
 #include "net/Winsock.h"
 #include <QLabel>
@@ -355,6 +357,7 @@ TEST_F(ConnectDialogTest, DoubleClickOnLogoOrVersionOpensAbout) {
 }
 
 TEST_F(ConnectDialogTest, CountdownAfterALostConnectionReturnsToTheDialog) {
+    main->Extras().setOn(client::Comfort::AutoReconnect, false); // as without the switch
     ASSERT_TRUE(LogIn(QStringLiteral("Jan"), {"1#Jan#0"}));
     QStringList captions;
     QObject::connect(main.get(), &QWidget::windowTitleChanged, main.get(),
@@ -374,6 +377,66 @@ TEST_F(ConnectDialogTest, CountdownAfterALostConnectionReturnsToTheDialog) {
     EXPECT_EQ(main->txtOutput->toPlainText(), QString());
     ExpectState(false, true, QStringLiteral("Verbinden met host"), QStringLiteral("Verbinding verbroken"));
     EXPECT_TRUE(dialog->cmdJoin->isEnabled());
+}
+
+// After the countdown the dialog connects again by itself with the same
+// values, counting down a back-off; its button stops that.
+TEST_F(ConnectDialogTest, ALostSessionConnectsAgainByItselfUntilTheButtonStopsIt) {
+    qint64 now = 0;
+    dialog->Reconnect->setClock([&now] { return now; });
+    dialog->Reconnect->setRandom([] { return 0.5; });
+    ASSERT_TRUE(LogIn(QStringLiteral("Jan"), {"1#Jan#0"}));
+    server.CloseClient();
+    ASSERT_TRUE(WaitFor([&] { return dialog->isVisible(); }));
+    ExpectState(false, true, QStringLiteral("Annuleren..."), QStringLiteral("Opnieuw verbinden over 2 s..."));
+    now += 1000;
+    dialog->Reconnect->poll();
+    EXPECT_EQ(dialog->lblStatus->text(), QStringLiteral("Opnieuw verbinden over 1 s..."));
+    server.client.clear();
+    server.Take();
+    now += 1000;
+    dialog->Reconnect->poll();
+    EXPECT_TRUE(dialog->Joining);
+    ASSERT_TRUE(server.WaitConnected());
+    EXPECT_TRUE(server.WaitFor(QByteArray("CACKJan#")).contains("CACKJan#"));
+
+    // This connection is lost before the login: the next wait is longer.
+    server.CloseClient();
+    ASSERT_TRUE(WaitFor([&] { return dialog->isVisible() && !dialog->Joining; }));
+    EXPECT_EQ(dialog->lblStatus->text(), QStringLiteral("Opnieuw verbinden over 4 s..."));
+    dialog->cmdJoin->click();
+    ExpectState(false, true, QStringLiteral("Verbinden met host"), QStringLiteral("Verbinding verbroken"));
+    now += 60000;
+    dialog->Reconnect->poll();
+    EXPECT_FALSE(dialog->Joining);
+
+    // The user's own disconnect brings the dialog back without a new attempt.
+    server.client.clear();
+    server.Take();
+    ASSERT_TRUE(LogIn(QStringLiteral("Jan"), {"1#Jan#0"}));
+    main->mnuZindleChat_Click(0);
+    ASSERT_TRUE(WaitFor([&] { return dialog->isVisible(); }));
+    ExpectState(false, true, QStringLiteral("Verbinden met host"), QStringLiteral("Verbinding verbroken"));
+    EXPECT_FALSE(dialog->Reconnect->waiting());
+}
+
+// A status that wraps to a second line moves none of the boxes.
+TEST_F(ConnectDialogTest, TheBoxesStayInPlaceWhenTheStatusWraps) {
+    dialog->adjustSize();
+    Pump(10);
+    const QRect nickname = dialog->txtNickname->geometry(), port = dialog->txtConnectToPort->geometry();
+    const QRect join = dialog->cmdJoin->geometry();
+    // A status about one and a half times as wide as the label: two lines.
+    QString status = QStringLiteral("Bezig met verbinden naar");
+    const QFontMetrics metrics = dialog->lblStatus->fontMetrics();
+    while (metrics.horizontalAdvance(status) < dialog->lblStatus->width() * 3 / 2)
+        status += QStringLiteral(" server");
+    dialog->lblStatus->setText(status + QStringLiteral("..."));
+    Pump(10);
+    ASSERT_GT(dialog->lblStatus->heightForWidth(dialog->lblStatus->width()), metrics.lineSpacing() * 3 / 2);
+    EXPECT_EQ(dialog->txtNickname->geometry(), nickname);
+    EXPECT_EQ(dialog->txtConnectToPort->geometry(), port);
+    EXPECT_EQ(dialog->cmdJoin->geometry(), join);
 }
 
 } // namespace

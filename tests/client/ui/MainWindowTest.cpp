@@ -6,6 +6,7 @@
 #include "client/core/TranscriptWriter.h"
 #include "client/filetransfer/frmFileReceive.h"
 #include "client/filetransfer/frmFileSend.h"
+#include "client/ui/Comforts.h"
 #include "common/ZindleDivideCombine.h"
 #include "net/SettingsStore.h"
 #include "net/Winsock.h"
@@ -81,9 +82,14 @@ TEST_F(MainWindowTest, InputLinesBecomeTheExactBytesOnTheWire) {
     EXPECT_TRUE(server.Take().isEmpty());
     EXPECT_TRUE(main->txtInput->text().isEmpty());
 
-    // A character the wire cannot carry goes as one "?".
+    // A character Latin-1 cannot carry makes the line UTF-8; without UTF-8 it goes as one "?".
+    Type(QStringLiteral("prijs \u20AC5"));
+    EXPECT_EQ(server.WaitFor(QByteArray(1, '\0')), Chat("Jan> prijs \xE2\x82\xAC"
+                                                        "5\\r\\n"));
+    main->Extras().setOn(client::Comfort::Unicode, false);
     Type(QStringLiteral("prijs \u20AC5"));
     EXPECT_EQ(server.WaitFor(QByteArray(1, '\0')), Chat("Jan> prijs ?5\\r\\n"));
+    main->Extras().setOn(client::Comfort::Unicode, true);
 }
 
 TEST_F(MainWindowTest, AwayByCommandKeyAndToolbarFlipsCaptionAndButton) {
@@ -135,9 +141,9 @@ TEST_F(MainWindowTest, NoTextBoxCanPutANulOnTheWire) {
     main->txtInput->setText(QStringLiteral("a"));
     main->txtInput->insert(QString(QChar(0)) + QStringLiteral("b"));
     EXPECT_EQ(main->txtInput->text(), QStringLiteral("ab"));
-    main->txtInput->insert(QStringLiteral("\U0001F600"));
-    EXPECT_EQ(main->txtInput->text(), QStringLiteral("ab?"));
-    EXPECT_EQ(main->txtInput->cursorPosition(), 3);
+    main->txtInput->insert(QString(QChar(0)) + QStringLiteral("\U0001F600"));
+    EXPECT_EQ(main->txtInput->text(), QStringLiteral("ab\U0001F600")); // every other character stays
+    EXPECT_EQ(main->txtInput->cursorPosition(), 4);
 }
 
 TEST_F(MainWindowTest, UserListMirrorsTheSession) {
