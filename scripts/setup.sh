@@ -12,6 +12,8 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n li
 missing=()
 # A private session bus for the desktop-notification test.
 packages+=(dbus-daemon)
+# The screen-reader test: the AT-SPI bus and registry, and Python's AT-SPI client.
+packages+=(at-spi2-core python3-pyatspi)
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done

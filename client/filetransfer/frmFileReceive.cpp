@@ -2,6 +2,7 @@
 #include "frmFileReceive.h"
 
 #include "FileTransferProtocol.h"
+#include "TransferAccessibility.h"
 #include "about/ScreenUnits.h"
 
 #include <QFileInfo>
@@ -93,6 +94,7 @@ frmFileReceive::frmFileReceive(QWidget* parent)
     grid->addLayout(buttons, 5, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     resize(ui::TwipsToPixels(6600, this), ui::TwipsToPixels(3600, this));
+    MakeReceiveWindowAccessible(this);
 
     connect(cmdYes, &QPushButton::clicked, this, &frmFileReceive::cmdYes_Click);
     connect(cmdNo, &QPushButton::clicked, this, &frmFileReceive::cmdNo_Click);

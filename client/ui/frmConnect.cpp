@@ -5,6 +5,7 @@
 #include "client/core/ChatColors.h"
 #include "client/core/CommandLine.h"
 #include "client/core/WireText.h"
+#include "client/ui/Accessibility.h"
 #include "client/ui/ConnectOptions.h"
 #include "client/ui/Latin1Validator.h"
 #include "client/ui/frmMain.h"
@@ -110,6 +111,7 @@ void frmConnect::BuildControls() {
     connect(cmdJoin, &QPushButton::clicked, this, &frmConnect::cmdJoin_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmConnect::cmdClose_Click);
     connect(tmr_Connect, &QTimer::timeout, this, &frmConnect::tmr_Connect_Timer);
+    MakeAccessible(*this);
 }
 
 void frmConnect::Form_Load(const QString& commandLine) {
