@@ -20,6 +20,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QColorDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -125,6 +126,17 @@ TEST_F(AccessibilityTest, EveryClientWindowNamesItsControlsAndTiesItsCaptions) {
         names << QAccessible::queryAccessibleInterface(box)->text(QAccessible::Name);
     EXPECT_EQ(names, (QStringList{"Nickname", "Wachtwoord", "Verbinden met", "Poort"}));
     priv->close();
+}
+
+TEST_F(AccessibilityTest, MessageBoxesAreReadInFullAndTheColourDialogIsNamed) {
+    QWidget* box = client::DefaultPrompts().notifyLater(main.get(), QMessageBox::Critical, QStringLiteral("ZindleChat"),
+                                                        QStringLiteral("Alle privegesprekken zijn bezet."));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->accessibleDescription(), QStringLiteral("Alle privegesprekken zijn bezet."));
+    box->close();
+    QColorDialog colours;
+    colours.setOption(QColorDialog::DontUseNativeDialog);
+    EXPECT_TRUE(Accessible(&colours));
 }
 
 TEST_F(AccessibilityTest, TheTreeWalkCatchesAnUnnamedBoxAndALooseCaption) {
