@@ -129,8 +129,9 @@ TEST_F(AccessibilityTest, EveryClientWindowNamesItsControlsAndTiesItsCaptions) {
 }
 
 TEST_F(AccessibilityTest, MessageBoxesAreReadInFullAndTheColourDialogIsNamed) {
-    QWidget* box = client::DefaultPrompts().notifyLater(main.get(), QMessageBox::Critical, QStringLiteral("ZindleChat"),
-                                                        QStringLiteral("Alle privegesprekken zijn bezet."));
+    QWidget* box =
+        client::DefaultPrompts().notifyLater(main.get(), QMessageBox::Critical, QStringLiteral("ZindleChat"),
+                                             QStringLiteral("Alle privegesprekken zijn bezet."));
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->accessibleDescription(), QStringLiteral("Alle privegesprekken zijn bezet."));
     box->close();
