@@ -16,6 +16,8 @@ packages+=(dbus-daemon)
 # openssl: the client's encryption tests make their own certificate authority and
 # server certificates with it.
 packages+=(openssl)
+# The screen-reader test: the AT-SPI bus and registry, and Python's AT-SPI client.
+packages+=(at-spi2-core python3-pyatspi)
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done

@@ -39,6 +39,7 @@ bash scripts/check-spdx.sh
 start=$(date +%s)
 run_suite normal -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZINDLE_BUILD_BENCH=ON
 bash scripts/wm-tests.sh "$root/build/normal"
+bash scripts/atspi-tests.sh "$root/build/normal"
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:strict_string_checks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0

@@ -62,6 +62,7 @@ public:
     void setLinksSource(std::function<bool()> source);
     // Told of every line after it is shown, as handed to AddOutput.
     void setLineObserver(std::function<void(const QString& strData)> observer);
+    const std::function<void(const QString& strData)>& lineObserver() const { return lineObserver_; }
 
     void AddOutput(const QString& strData, bool NoTimestamp = false);
 

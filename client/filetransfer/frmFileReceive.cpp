@@ -3,6 +3,7 @@
 
 #include "FileTransferProtocol.h"
 #include "PlainTransferNote.h"
+#include "TransferAccessibility.h"
 #include "about/ScreenUnits.h"
 
 #include <QFileInfo>
@@ -95,6 +96,7 @@ frmFileReceive::frmFileReceive(QWidget* parent)
     grid->addWidget(PlainTransferNote(this), 6, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     resize(ui::TwipsToPixels(6600, this), ui::TwipsToPixels(3600, this));
+    MakeReceiveWindowAccessible(this);
 
     connect(cmdYes, &QPushButton::clicked, this, &frmFileReceive::cmdYes_Click);
     connect(cmdNo, &QPushButton::clicked, this, &frmFileReceive::cmdNo_Click);

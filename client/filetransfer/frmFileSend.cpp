@@ -4,6 +4,7 @@
 #include "FileDropLineEdit.h"
 #include "FileTransferProtocol.h"
 #include "PlainTransferNote.h"
+#include "TransferAccessibility.h"
 #include "about/ScreenUnits.h"
 
 #include <QFileInfo>
@@ -57,6 +58,7 @@ frmFileSend::frmFileSend(std::function<void(const std::string& strData, bool spe
     grid->addWidget(PlainTransferNote(this), 5, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     resize(ui::TwipsToPixels(6600, this), ui::TwipsToPixels(2400, this));
+    MakeSendWindowAccessible(this);
 
     connect(cmdBrowse, &QPushButton::clicked, this, &frmFileSend::cmdBrowse_Click);
     connect(txtFileName, &FileDropLineEdit::FilesDropped, this, &frmFileSend::txtFileName_OLEDragDrop);

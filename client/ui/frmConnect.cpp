@@ -10,6 +10,7 @@
 #include "client/core/ServerTrust.h"
 #include "client/core/WireText.h"
 #include "client/ui/Comforts.h"
+#include "client/ui/Accessibility.h"
 #include "client/ui/ConnectOptions.h"
 #include "client/ui/Latin1Validator.h"
 #include "client/ui/TrustPrompt.h"
@@ -128,6 +129,7 @@ void frmConnect::BuildControls() {
     connect(cmdJoin, &QPushButton::clicked, this, &frmConnect::cmdJoin_Pressed);
     connect(cmdClose, &QPushButton::clicked, this, &frmConnect::cmdClose_Click);
     connect(tmr_Connect, &QTimer::timeout, this, &frmConnect::tmr_Connect_Timer);
+    MakeAccessible(*this);
 }
 
 void frmConnect::BuildReconnect() {

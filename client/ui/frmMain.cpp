@@ -10,6 +10,7 @@
 #include "client/filetransfer/OfferRefusal.h"
 #include "client/filetransfer/frmFileReceive.h"
 #include "client/filetransfer/frmFileSend.h"
+#include "client/ui/Accessibility.h"
 #include "client/ui/Comforts.h"
 #include "client/ui/ConversationWidgets.h"
 #include "client/ui/EncryptionIndicator.h"
@@ -59,6 +60,7 @@ frmMain::frmMain(Prompts prompts, QWidget* parent) : QWidget(parent), prompts(st
     Form_Load();
     comforts = std::make_unique<Comforts>(*this);
     new EncryptionIndicator(*this);
+    access = new Accessibility(*this);
 }
 
 frmMain::~frmMain() {
@@ -388,6 +390,7 @@ bool frmMain::ShowPrivateMessage(int userId, const QString& text) {
         return true;
     window->AddOutput(IncomingPrivateLine(PrivateChats.slot(slot).Nickname, text));
     comforts->privateMessageArrived(window, PrivateChats.slot(slot).Nickname, text);
+    access->messageArrived(window);
     if (!Away())
         QApplication::alert(window);
     return true;
@@ -447,6 +450,7 @@ void frmMain::Session_FileOffer(int remoteUserId, const QString& fileName, const
     ShowMinimisedWithoutActivating(window);
     QApplication::alert(window);
     comforts->fileOfferArrived(window, remoteUser, fileName);
+    access->messageArrived(window);
     window->Start();
 }
 

@@ -31,6 +31,7 @@ class Winsock;
 
 namespace client {
 
+class Accessibility;
 class ClientSession;
 class Comforts;
 class TranscriptWriter;
@@ -69,6 +70,8 @@ public:
     TranscriptWriter& Transcript() { return *transcript; }
     // History, completion, links, find, unread marker, log and notifications.
     Comforts& Extras() { return *comforts; }
+    // Names, keys, text size and announcements for assistive technology.
+    client::Accessibility& Access() { return *access; }
 
     QTextEdit* txtOutput = nullptr;
     QListWidget* lstNicknames = nullptr;
@@ -138,6 +141,7 @@ private:
     ChatColors colors;
     std::unique_ptr<TranscriptWriter> transcript;
     std::unique_ptr<Comforts> comforts;
+    client::Accessibility* access = nullptr;
     bool unloading = false;
     int countdownTick = 1000;
     QPointer<QWidget> tooManyBox;

@@ -6,6 +6,7 @@
 #include "client/core/InputCommands.h"
 #include "client/core/PrivateChats.h"
 #include "client/core/TranscriptWriter.h"
+#include "client/ui/Accessibility.h"
 #include "client/ui/Comforts.h"
 #include "client/ui/ConversationWidgets.h"
 #include "client/ui/InputLineKeys.h"
@@ -37,6 +38,7 @@ frmMainPrivate::frmMainPrivate(frmMain& main, QWidget* parent) : QWidget(parent,
     transcript->setLocalNicknameSource([this] { return Main.LocalNickname(); });
     Form_Load();
     Main.Extras().attach(this, txtOutput, txtInput, *transcript, [this] { return sRemoteNickname; });
+    Main.Access().attach(this, txtOutput, txtInput, *transcript, true);
 }
 
 frmMainPrivate::~frmMainPrivate() {

@@ -2,6 +2,8 @@
 #pragma once
 // How a window asks or tells the operator something. The default shows a modal
 // message box; tests put a function in its place that answers at once.
+#include "about/Accessibility.h"
+
 #include <QMessageBox>
 #include <functional>
 
@@ -15,6 +17,7 @@ inline QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::
                                                   const QString& title, const QString& text,
                                                   QMessageBox::StandardButtons buttons) {
     QMessageBox box(icon, title, text, buttons, parent);
+    ui::ReadInFull(&box);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -10,6 +10,7 @@
 #include "server/core/ServerCore.h"
 #include "server/core/ServerSettings.h"
 #include "server/ui/SysTray.h"
+#include "server/ui/WindowAccessibility.h"
 #include "server/ui/frmLog.h"
 
 #include <QCheckBox>
@@ -45,6 +46,7 @@ frmMain::frmMain(ServerCore& serverCore, QWidget* parent) : QMainWindow(parent),
     CreateTrayMenu();
     Form_Load();
     ConnectHandlers();
+    MakeAccessible(*this);
 }
 
 frmMain::~frmMain() = default;

@@ -3,11 +3,16 @@
 // login with the exact bytes a ZindleChat client sends.
 #include "tests/server/ui/MainWindowFixture.h"
 
+#include "server/ui/WindowAccessibility.h"
+
+#include <QAction>
 #include <QClipboard>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QListWidget>
+#include <QMenu>
 #include <QTcpSocket>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -180,4 +185,36 @@ TEST_F(UserAreaTest, StopEmptiesTheUserListAndTheNextConnectionGetsSlotOne) {
     RawClient bob;
     ASSERT_TRUE(bob.LogIn(port, "bob"));
     ASSERT_TRUE(WaitFor([&] { return Users() == QStringList({"1#bob"}); }));
+}
+
+TEST_F(UserAreaTest, TheKeyboardReachesTheUserMenuAndEnterShowsInfo) {
+    RawClient anna;
+    ASSERT_TRUE(anna.LogIn(port, "anna"));
+    ASSERT_TRUE(WaitFor([&] { return Users().size() == 1; }));
+    QMenu* menu = server::UserMenu(*window);
+    ASSERT_NE(menu, nullptr);
+    QStringList items;
+    for (const QAction* item : menu->actions())
+        items << item->text();
+    EXPECT_EQ(items, QStringList({"Kick", "Ban", "Info", "IP Kopieren", "Banlijst"}));
+
+    window->activateWindow();
+    window->lstGebruikers->setFocus();
+    QTest::keyClick(window->lstGebruikers, Qt::Key_Menu); // nothing selected: no menu
+    EXPECT_FALSE(menu->isVisible());
+    ASSERT_TRUE(Select("1#anna"));
+    for (const auto& [key, mods] :
+         {std::pair{Qt::Key_Menu, Qt::NoModifier}, std::pair{Qt::Key_F10, Qt::ShiftModifier}}) {
+        QTest::keyClick(window->lstGebruikers, key, mods);
+        ASSERT_TRUE(WaitFor([&] { return menu->isVisible(); })) << key;
+        menu->hide();
+    }
+    QTest::keyClick(window->lstGebruikers, Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([&] { return asked.size() == 1u; }, 5000));
+    EXPECT_TRUE(asked[0].text.startsWith("ID: 1\r\nNickname: anna"));
+
+    // The menu's "Banlijst" is the button's: the ban list frame comes to the front.
+    menu->actions().at(4)->trigger();
+    EXPECT_TRUE(window->frBanlijst->isVisibleTo(window.get()));
+    EXPECT_FALSE(window->frGebruikersLijst->isVisibleTo(window.get()));
 }
