@@ -12,6 +12,9 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n li
 missing=()
 # A private session bus for the desktop-notification test.
 packages+=(dbus-daemon)
+# The package check: lintian on the three .deb packages, systemd-analyze
+# (package systemd) for the unit's exposure.
+packages+=(lintian systemd)
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done

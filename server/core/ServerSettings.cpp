@@ -45,6 +45,11 @@ bool CheckFromText(const QString& text) {
 }
 
 ServerSettings ReadServerSettings() {
+    return ReadServerSettings(Get);
+}
+
+ServerSettings ReadServerSettings(const std::function<QString(const QString&, const QString&)>& get) {
+    const auto Get = [&](const QString& key, const QString& def = QString()) { return get(key, def); };
     ServerSettings s;
     s.ServerNaam = Get(QStringLiteral("ServerNaam"));
     s.MOTD = Get(QStringLiteral("MOTD"));

@@ -3,6 +3,7 @@
 // The server's stored options (application "ZindleChatServer", section "Options"),
 // read as the main window reads them at start-up. Reading writes nothing.
 #include <QString>
+#include <functional>
 
 namespace server {
 
@@ -24,6 +25,9 @@ struct ServerSettings {
 };
 
 ServerSettings ReadServerSettings();
+// The same over another source of values (a service's configuration file laid
+// over the store): get(key, default) gives each key's text.
+ServerSettings ReadServerSettings(const std::function<QString(const QString&, const QString&)>& get);
 
 // "-1"/"0"/"True"/"False" and numbers; anything else counts as on (the default).
 bool ChatLogFromText(const QString& text);

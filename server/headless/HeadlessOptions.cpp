@@ -10,17 +10,15 @@ namespace server {
 
 namespace {
 bool TakesValue(const QString& flag) {
-    static const QStringList valued = {QStringLiteral("--port"),
-                                       QStringLiteral("--password"),
-                                       QStringLiteral("--name"),
-                                       QStringLiteral("--motd"),
-                                       QStringLiteral("--chat-log"),
-                                       QStringLiteral("--password-file"),
-                                       QStringLiteral("--login-timeout"),
-                                       QStringLiteral("--max-pending-per-address"),
-                                       QStringLiteral("--send-budget"),
-                                       QStringLiteral("--flood-limit"),
-                                       QStringLiteral("--log")};
+    static const QStringList valued = {
+        QStringLiteral("--port"),          QStringLiteral("--password"),
+        QStringLiteral("--name"),          QStringLiteral("--motd"),
+        QStringLiteral("--chat-log"),      QStringLiteral("--password-file"),
+        QStringLiteral("--login-timeout"), QStringLiteral("--max-pending-per-address"),
+        QStringLiteral("--send-budget"),   QStringLiteral("--flood-limit"),
+        QStringLiteral("--log"),           QStringLiteral("--config"),
+        QStringLiteral("--ban-file"),      QStringLiteral("--control"),
+        QStringLiteral("--control-group")};
     return valued.contains(flag);
 }
 // Reads value with parse into target, or says what the flag expects.
@@ -106,6 +104,14 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& args) {
             }
         } else if (flag == u"--log") {
             TakeValue(o, flag, *value, ParseLogLevel, o.logAll, "all of events");
+        } else if (flag == u"--config") {
+            o.config = value;
+        } else if (flag == u"--ban-file") {
+            o.banFile = value;
+        } else if (flag == u"--control") {
+            o.control = value;
+        } else if (flag == u"--control-group") {
+            o.controlGroup = value;
         } else {
             o.error = QStringLiteral("Onbekende optie: %1 (zie --help)").arg(flag);
         }
@@ -187,6 +193,13 @@ QString HeadlessHelpText(bool daemon) {
                "  --log all|events     all: elk bericht dat binnenkomt of uitgaat (\" IN <-\",\n"
                "                       \"UIT ->\"), zoals het venster; events (standaard): alleen\n"
                "                       gebeurtenissen en chatregels\n"
+               "  --config PAD         instellingen uit het INI-bestand PAD (de dienst leest\n"
+               "                       standaard /etc/zindlechat-server/zindlechat-server.conf)\n"
+               "  --ban-file PAD       de banlijst in PAD bewaren, zodat hij een herstart overleeft\n"
+               "  --control PAD        besturingssocket PAD voor zindlechatctl (de dienst:\n"
+               "                       $RUNTIME_DIRECTORY/control)\n"
+               "  --control-group GROEP\n"
+               "                       leden van GROEP mogen de besturingssocket ook gebruiken\n"
                "\n"
                "Grenzen (0 zet een grens uit):\n"
                "  --login-timeout S    wie niet binnen S seconden inlogt, wordt verbroken (30)\n"
@@ -217,7 +230,8 @@ QString HeadlessHelpText(bool daemon) {
                "  quit                 stoppen en afsluiten\n"
                "  help                 deze commando's\n"
                "\n"
-               "Einde van de invoer stopt de server niet; SIGINT en SIGTERM stoppen hem netjes.\n"
+               "Einde van de invoer stopt de server niet; SIGINT en SIGTERM stoppen hem netjes,\n"
+               "SIGHUP leest de instellingen en het wachtwoordbestand opnieuw.\n"
                "Wordt de uitvoer niet gelezen, dan gaat de server door en slaat hij logregels\n"
                "over; hoeveel, meldt hij zodra de uitvoer weer gelezen wordt.\n");
 }

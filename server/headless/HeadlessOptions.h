@@ -20,7 +20,9 @@ struct HeadlessOptions {
     std::optional<double> floodRate;
     std::optional<int> floodBurst;
     std::optional<bool> logAll; // --log all (true) or events (false)
-    QString error;              // non-empty: the command line is wrong
+    // The service's parts: configuration file, ban file, control socket.
+    std::optional<QString> config, banFile, control, controlGroup;
+    QString error; // non-empty: the command line is wrong
 };
 
 // args without the program name. "--flag value" and "--flag=value" both work.
