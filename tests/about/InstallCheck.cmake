@@ -144,13 +144,14 @@ foreach(page man1/ZindleChatServer.1 man1/ZindleChatClient.1 man1/zindlechatctl.
 endforeach()
 find_program(MANDOC mandoc)
 if(MANDOC)
-  execute_process(COMMAND ${MANDOC} -T lint -W warning
-      "${PREFIX}/share/man/man1/ZindleChatServer.1.gz" "${PREFIX}/share/man/man1/ZindleChatClient.1.gz"
-      "${PREFIX}/share/man/man1/zindlechatctl.1.gz" "${PREFIX}/share/man/man8/zindlechatd.8.gz"
-    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL 0 OR NOT "${out}${err}" STREQUAL "")
-    message(FATAL_ERROR "mandoc -T lint:\n${out}${err}")
-  endif()
+  # The pages are installed compressed; mandoc reads them from a pipe.
+  foreach(page man1/ZindleChatServer.1 man1/ZindleChatClient.1 man1/zindlechatctl.1 man8/zindlechatd.8)
+    execute_process(COMMAND gzip -dc "${PREFIX}/share/man/${page}.gz" COMMAND ${MANDOC} -T lint -W warning
+      RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0 OR NOT "${out}${err}" STREQUAL "")
+      message(FATAL_ERROR "mandoc -T lint ${page}:\n${out}${err}")
+    endif()
+  endforeach()
 else()
   list(APPEND skipped "mandoc lint")
 endif()
