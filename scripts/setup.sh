@@ -18,6 +18,9 @@ packages+=(dbus-daemon)
 packages+=(openssl)
 # The screen-reader test: the AT-SPI bus and registry, and Python's AT-SPI client.
 packages+=(at-spi2-core python3-pyatspi)
+# The package check: lintian on the three .deb packages, systemd-analyze
+# (package systemd) for the unit's exposure.
+packages+=(lintian systemd)
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done

@@ -6,6 +6,7 @@
 #include "net/DescriptorLimit.h"
 #include "server/core/ServerCore.h"
 #include "server/headless/Headless.h"
+#include "server/headless/StandardDescriptors.h"
 #include "server/ui/frmMain.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@ bool WantsConsole(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    server::EnsureStandardDescriptors();
     if (WantsConsole(argc, argv))
         return RunHeadless(argc, argv);
     QApplication app(argc, argv);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The room's settings in effect: name, message of the day, password, chat log.
+#include "common/ZindleEncrypt.h"
 #include "common/ZindleMessages.h"
 #include "common/ZindleVersion.h"
 #include "server/core/CoreText.h"
@@ -34,6 +35,12 @@ void ServerCore::setMOTD(const QString& motd) {
 
 void ServerCore::setRoomPassword(const QString& plain) {
     roomPassword_ = plain;
+}
+
+void ServerCore::ApplyRoomPassword(const QString& plain) {
+    roomPassword_ = plain;
+    if (listening_)
+        password_ = ZindleEncrypt::Encrypt(ToBytes(roomPassword_));
 }
 
 void ServerCore::setChatLog(bool on) {

@@ -89,7 +89,9 @@ bool ServerCore::StartServer(const QString& portText, QString* error) {
         password_ = ZindleEncrypt::Encrypt(ToBytes(roomPassword_));
         QString listenError;
         if (!transport_->listen(*port, &listenError)) {
-            reason = QStringLiteral("Kan niet luisteren op poort %1: %2").arg(*port).arg(listenError);
+            // The transport's reason names the port already; say it once.
+            reason = listenError.isEmpty() ? QStringLiteral("Kan niet luisteren op poort %1").arg(*port)
+                                           : listenError;
             transport_->stopListening();
         }
     }

@@ -98,6 +98,9 @@ public:
     // The room password as typed; empty means none. Scrambled when the server starts.
     void setRoomPassword(const QString& plain);
     QString RoomPassword() const { return roomPassword_; }
+    // The same, in effect at once also while running (a service's reload): the
+    // next login is checked against it.
+    void ApplyRoomPassword(const QString& plain);
     // The scrambled password in effect while running (empty: none).
     std::string_view Password() const { return password_; }
     bool ChatLog() const { return chatLog_; }

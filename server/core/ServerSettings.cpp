@@ -59,7 +59,16 @@ QString CheckText(bool on) {
 }
 
 ServerSettings ReadServerSettings() {
+    return ReadServerSettings([](const QString& key, const QString& def) {
+        return net::GetSetting(kSettingsApplication, kSettingsSection, key, def);
+    });
+}
+
+ServerSettings ReadServerSettings(const std::function<QString(const QString&, const QString&)>& get) {
     using namespace settingkey;
+    const auto Get = [&](const char* key, const QString& def = QString()) {
+        return get(QString::fromLatin1(key), def);
+    };
     ServerSettings s;
     s.ServerNaam = Get(kServerNaam);
     s.MOTD = Get(kMOTD);

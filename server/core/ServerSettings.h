@@ -5,6 +5,7 @@
 // (reading writes nothing) and written the way the window writes them.
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace server {
 
@@ -57,6 +58,9 @@ bool SaveServerSetting(const char* key, const QString& value);
 // The encodings the window writes: "-1"/"0" for ChatLog, "1"/"0" for a check box.
 QString ChatLogText(bool on);
 QString CheckText(bool on);
+// The same over another source of values (a service's configuration file laid
+// over the store): get(key, default) gives each key's text.
+ServerSettings ReadServerSettings(const std::function<QString(const QString&, const QString&)>& get);
 
 // "-1"/"0"/"True"/"False" and numbers; anything else counts as on (the default).
 bool ChatLogFromText(const QString& text);

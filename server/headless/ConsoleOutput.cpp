@@ -3,16 +3,90 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <poll.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace server {
 
+struct ConsoleOutput::Shared {
+    explicit Shared(int descriptor) : fd(descriptor) {}
+
+    // The writer thread: blocking writes, one chunk at a time, until told to end.
+    void Run() {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wake.wait(lock, [&] { return ending || !queue.empty(); });
+            if (queue.empty())
+                return;
+            std::string chunk = std::move(queue.front());
+            queue.pop_front();
+            lock.unlock();
+            const bool ok = WriteAll(chunk);
+            lock.lock();
+            if (!ok) {
+                broken = true;
+                queue.clear();
+                queued = 0;
+            } else {
+                queued -= chunk.size();
+            }
+            drained.notify_all();
+        }
+    }
+
+    bool WriteAll(const std::string& chunk) const {
+        std::size_t done = 0;
+        while (done < chunk.size()) {
+            const ssize_t n = ::write(fd, chunk.data() + done, chunk.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                // Someone else made the description non-blocking: wait for room.
+                pollfd p{fd, POLLOUT, 0};
+                ::poll(&p, 1, 200);
+            } else if (!(n < 0 && errno == EINTR)) {
+                return false; // nobody reads any more
+            }
+        }
+        return true;
+    }
+
+    const int fd;
+    std::mutex mutex;
+    std::condition_variable wake, drained;
+    std::deque<std::string> queue;
+    std::size_t queued = 0; // bytes in queue and being written
+    std::size_t dropped = 0;
+    bool broken = false;
+    bool ending = false;
+};
+
+ConsoleOutput::ConsoleOutput(int fd, std::size_t maxWaiting)
+    : shared_(std::make_shared<Shared>(fd)), max_(maxWaiting) {
+    std::thread([shared = shared_] { shared->Run(); }).detach();
+}
+
+ConsoleOutput::~ConsoleOutput() {
+    Flush();
+    std::unique_lock lock(shared_->mutex);
+    shared_->drained.wait_for(lock, std::chrono::milliseconds(kLastWordsMs),
+                              [&] { return shared_->queued == 0 || shared_->broken; });
+    shared_->ending = true;
+    shared_->wake.notify_all();
+}
+
 bool ConsoleOutput::Room(std::size_t bytes) {
-    if (broken_)
+    std::lock_guard lock(shared_->mutex);
+    if (shared_->broken)
         return false;
-    if (Pending() + bytes > max_) {
-        ++dropped_;
+    if (shared_->queued + buffer_.size() + bytes > max_) {
+        ++shared_->dropped;
         return false;
     }
     return true;
@@ -35,7 +109,7 @@ void ConsoleOutput::AppendLatin1Line(std::string_view line) {
     }
     buffer_.append(line.substr(run));
     buffer_ += '\n';
-    if (Pending() >= kFlushAt)
+    if (buffer_.size() >= kFlushAt)
         Flush();
 }
 
@@ -45,32 +119,32 @@ void ConsoleOutput::AppendUtf8(std::string_view text) {
 }
 
 void ConsoleOutput::Flush() {
-    while (sent_ < buffer_.size() && !broken_) {
-        const ssize_t n = ::write(fd_, buffer_.data() + sent_, buffer_.size() - sent_);
-        if (n > 0)
-            sent_ += static_cast<std::size_t>(n);
-        else if (n < 0 && errno == EINTR)
-            continue;
-        else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break; // the rest waits for the reader
-        else
-            broken_ = true; // nobody reads any more
+    if (buffer_.empty())
+        return;
+    std::lock_guard lock(shared_->mutex);
+    if (!shared_->broken) {
+        shared_->queued += buffer_.size();
+        shared_->queue.push_back(std::move(buffer_));
+        shared_->wake.notify_one();
     }
-    if (sent_ == buffer_.size() || broken_) {
-        buffer_.clear();
-        sent_ = 0;
-    } else if (sent_ >= kFlushAt) {
-        buffer_.erase(0, sent_);
-        sent_ = 0;
-    }
+    buffer_.clear();
+}
+
+std::size_t ConsoleOutput::Pending() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->queued + buffer_.size();
+}
+
+std::size_t ConsoleOutput::Dropped() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->dropped;
 }
 
 std::size_t ConsoleOutput::TakeDroppedOnceCaughtUp() {
-    if (dropped_ == 0 || Pending() > 0 || broken_)
+    std::lock_guard lock(shared_->mutex);
+    if (shared_->dropped == 0 || shared_->queued > 0 || !buffer_.empty() || shared_->broken)
         return 0;
-    const std::size_t n = dropped_;
-    dropped_ = 0;
-    return n;
+    return std::exchange(shared_->dropped, 0);
 }
 
 void WriteNow(int fd, std::string_view text) {

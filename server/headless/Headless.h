@@ -4,14 +4,20 @@
 //   ZindleChatServer --headless [--port N] [--password TEXT | --password-file PATH] [--name TEXT]
 //                    [--motd TEXT] [--no-duplicate-ip] [--chat-log on|off] [--log all|events]
 //                    [--login-timeout S] [--max-pending-per-address N] [--send-budget MIB]
-//                    [--flood-limit R[/B]] [--max-users-per-address N]
+//                    [--flood-limit R[/B]] [--max-users-per-address N] [--config PATH]
+//                    [--ban-file PATH]//                    [--control PATH [--control-group GROUP]]
 //   ZindleChatServer --help | --version
 // Needs no display: it runs on a QCoreApplication of its own (or the one that exists).
 #include <functional>
 
-// onListening runs once, as soon as the server first listens: a service manager
-// waiting for readiness hears it then, not before.
-// Which program runs the console server: its --help names it.
+// What a service manager hears: onListening once, as soon as the server first
+// listens (not before); onReloading and onReloaded around each SIGHUP reload.
+struct ServiceHooks {
+    std::function<void()> onListening, onReloading, onReloaded;
+};
+
+// Which program runs the console server: its --help names it, and the daemon
+// reads the service's configuration file and opens its control socket unasked.
 enum class HeadlessProgram { Server, Daemon };
-int RunHeadless(int argc, char** argv, const std::function<void()>& onListening = {},
+int RunHeadless(int argc, char** argv, const ServiceHooks& hooks = {},
                 HeadlessProgram program = HeadlessProgram::Server);

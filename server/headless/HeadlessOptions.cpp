@@ -11,19 +11,18 @@ namespace server {
 
 namespace {
 bool TakesValue(const QString& flag) {
-    static const QStringList valued = {QStringLiteral("--port"),
-                                       QStringLiteral("--password"),
-                                       QStringLiteral("--name"),
-                                       QStringLiteral("--motd"),
-                                       QStringLiteral("--chat-log"),
-                                       QStringLiteral("--password-file"),
-                                       QStringLiteral("--login-timeout"),
-                                       QStringLiteral("--max-pending-per-address"),
-                                       QStringLiteral("--max-users-per-address"),
-                                       QStringLiteral("--send-budget"),
-                                       QStringLiteral("--flood-limit"),
-                                       QStringLiteral("--log")};
-    return valued.contains(flag) || flag == u"--tls-cert" || flag == u"--tls-key" || flag == u"--listen";
+    static const QStringList valued = {
+        QStringLiteral("--port"),          QStringLiteral("--password"),
+        QStringLiteral("--name"),          QStringLiteral("--motd"),
+        QStringLiteral("--chat-log"),      QStringLiteral("--password-file"),
+        QStringLiteral("--login-timeout"), QStringLiteral("--max-pending-per-address"),
+        QStringLiteral("--send-budget"),   QStringLiteral("--flood-limit"),
+        QStringLiteral("--log"),           QStringLiteral("--config"),
+        QStringLiteral("--ban-file"),      QStringLiteral("--control"),
+        QStringLiteral("--control-group"), QStringLiteral("--max-users-per-address"),
+        QStringLiteral("--tls-cert"),      QStringLiteral("--tls-key"),
+        QStringLiteral("--listen")};
+    return valued.contains(flag);
 }
 // Reads value with parse into target, or says what the flag expects.
 template <typename T, typename Parse>
@@ -113,6 +112,14 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& args) {
             o.listen << *value;
         } else if (flag == u"--log") {
             TakeValue(o, flag, *value, ParseLogLevel, o.logAll, "all of events");
+        } else if (flag == u"--config") {
+            o.config = value;
+        } else if (flag == u"--ban-file") {
+            o.banFile = value;
+        } else if (flag == u"--control") {
+            o.control = value;
+        } else if (flag == u"--control-group") {
+            o.controlGroup = value;
         } else {
             o.error = QStringLiteral("Onbekende optie: %1 (zie --help)").arg(flag);
         }
@@ -197,6 +204,13 @@ QString HeadlessHelpText(bool daemon) {
                "  --log all|events     all: elk bericht dat binnenkomt of uitgaat (\" IN <-\",\n"
                "                       \"UIT ->\"), zoals het venster; events (standaard): alleen\n"
                "                       gebeurtenissen en chatregels\n"
+               "  --config PAD         instellingen uit het INI-bestand PAD (de dienst leest\n"
+               "                       standaard /etc/zindlechat-server/zindlechat-server.conf)\n"
+               "  --ban-file PAD       de banlijst in PAD bewaren, zodat hij een herstart overleeft\n"
+               "  --control PAD        besturingssocket PAD voor zindlechatctl (de dienst:\n"
+               "                       $RUNTIME_DIRECTORY/control)\n"
+               "  --control-group GROEP\n"
+               "                       leden van GROEP mogen de besturingssocket ook gebruiken\n"
                "\n"
                "Versleuteling (TLS op dezelfde poort, naast onversleuteld):\n"
                "  --tls-cert PAD       certificaat (PEM, met de keten erachter); zonder deze\n"
@@ -242,7 +256,8 @@ QString HeadlessHelpText(bool daemon) {
                "  quit                 stoppen en afsluiten\n"
                "  help                 deze commando's\n"
                "\n"
-               "Einde van de invoer stopt de server niet; SIGINT en SIGTERM stoppen hem netjes.\n"
+               "Einde van de invoer stopt de server niet; SIGINT en SIGTERM stoppen hem netjes,\n"
+               "SIGHUP leest de instellingen en het wachtwoordbestand opnieuw.\n"
                "Wordt de uitvoer niet gelezen, dan gaat de server door en slaat hij logregels\n"
                "over; hoeveel, meldt hij zodra de uitvoer weer gelezen wordt.\n");
 }

@@ -25,7 +25,9 @@ struct HeadlessOptions {
     std::optional<QString> tlsCert, tlsKey;
     bool tlsOnly = false;
     QStringList listen; // --listen, repeatable; empty: the stored setting
-    QString error;      // non-empty: the command line is wrong
+    // The service's parts: configuration file, ban file, control socket.
+    std::optional<QString> config, banFile, control, controlGroup;
+    QString error; // non-empty: the command line is wrong
 };
 
 // args without the program name. "--flag value" and "--flag=value" both work.
