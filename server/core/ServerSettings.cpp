@@ -8,10 +8,6 @@
 namespace server {
 
 namespace {
-QString Get(const char* key, const QString& def = QString()) {
-    return net::GetSetting(kSettingsApplication, kSettingsSection, QString::fromLatin1(key), def);
-}
-
 // The number at the start of the text after leading blanks, as the store's
 // readers have always taken it ("1x" is 1, "x" is 0).
 long LeadingNumber(const QString& text) {
