@@ -37,6 +37,10 @@ void NameSettings(frmMain& w) {
     ui::TieCaption(frame, "Hostnaam:", w.lblLocalHost);
     ui::SetAccessible(w.lblLocalIP, "IP Adres");
     ui::SetAccessible(w.lblLocalHost, "Hostnaam");
+    ui::TieCaption(frame, "TLS:", w.lblFingerprint);
+    ui::SetAccessible(w.lblFingerprint, "TLS-vingerafdruk (SHA-256)");
+    ui::SetAccessible(w.cmdCopyFingerprint, "Vingerafdruk kopiëren",
+                      "Kopieert de SHA-256-vingerafdruk van het certificaat naar het klembord");
     ui::SetAccessible(w.Image1, "ZindleChat", "Dubbelklikken toont Over ZindleChat");
 }
 

@@ -15,12 +15,19 @@ std::vector<int> ConnectionsOnPort(quint16 port) {
     for (const QString& name : QDir(QStringLiteral("/proc/self/fd"))
                                    .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         const int fd = name.toInt();
-        sockaddr_in address{};
+        sockaddr_storage address{};
         socklen_t length = sizeof address;
         int listening = 0;
         socklen_t size = sizeof listening;
-        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-            address.sin_family != AF_INET || ntohs(address.sin_port) != port ||
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            continue;
+        // The listener takes both families: an IPv4 peer arrives as a mapped address.
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(&address);
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&address);
+        const quint16 local = address.ss_family == AF_INET    ? ntohs(v4->sin_port)
+                              : address.ss_family == AF_INET6 ? ntohs(v6->sin6_port)
+                                                              : 0;
+        if (local != port ||
             ::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || listening)
             continue;
         fds.push_back(fd);

@@ -91,18 +91,32 @@ TEST_F(AddressFamilies, WaitingLoginsAreCountedPerSlash64ForIPv6) {
     limits.maxPendingPerAddress = 2;
     core.setLimits(limits);
     const int first = Connect(QStringLiteral("2001:db8:1:2::1"));
-    EXPECT_NE(Connect(QStringLiteral("2001:db8:1:2:ffff:ffff:ffff:ffff")), -1);
-    EXPECT_EQ(Connect(QStringLiteral("2001:db8:1:2::3")), -1) << "the third of one /64 waits outside";
-    EXPECT_EQ(fake->refused, 1);
-    EXPECT_NE(Connect(QStringLiteral("2001:db8:1:3::1")), -1); // the next /64 is someone else
-    EXPECT_NE(Connect(QStringLiteral("192.0.2.1")), -1);
-    EXPECT_NE(Connect(QStringLiteral("192.0.2.2")), -1); // IPv4 still counts per address
+    const int second = Connect(QStringLiteral("2001:db8:1:2:ffff:ffff:ffff:ffff"));
+    EXPECT_NE(second, -1);
+    // The third of one /64 takes the place of the one that waited longest.
+    const int third = Connect(QStringLiteral("2001:db8:1:2::3"));
+    EXPECT_NE(third, -1);
+    EXPECT_EQ(fake->refused, 0);
+    EXPECT_EQ(fake->EndingOf(first), Ending::Aborted) << "one /64 is one address";
+    EXPECT_TRUE(core.IsInUse(second));
 
-    // One that logs in makes room in its /64.
-    Cack(first, "een");
-    SayCmd(first, "ACKD");
-    EXPECT_NE(Connect(QStringLiteral("2001:db8:1:2::3")), -1);
-    EXPECT_EQ(Connect(QStringLiteral("2001:db8:1:2::4")), -1);
+    // The next /64 is someone else, and IPv4 still counts per address.
+    const int other = Connect(QStringLiteral("2001:db8:1:3::1"));
+    Connect(QStringLiteral("2001:db8:1:3::2"));
+    const int v4 = Connect(QStringLiteral("192.0.2.1"));
+    Connect(QStringLiteral("192.0.2.2"));
+    EXPECT_EQ(fake->EndingOf(other), Ending::Open);
+    EXPECT_EQ(fake->EndingOf(v4), Ending::Open);
+    EXPECT_EQ(fake->EndingOf(second), Ending::Open);
+
+    // One that logs in no longer waits: it is never the one to go.
+    Cack(second, "een");
+    SayCmd(second, "ACKD");
+    Connect(QStringLiteral("2001:db8:1:2::4"));
+    EXPECT_TRUE(core.IsLoggedIn(second));
+    EXPECT_EQ(fake->EndingOf(third), Ending::Open);
+    Connect(QStringLiteral("2001:db8:1:2::5"));
+    EXPECT_EQ(fake->EndingOf(third), Ending::Aborted);
 }
 
 } // namespace

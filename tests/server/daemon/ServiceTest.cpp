@@ -33,7 +33,7 @@ TEST(ServiceTest, ConfigFileValuesWholeOptionsOverrideAndTheStartLine) {
     s.Start();
     ASSERT_TRUE(s.WaitStarted()) << s.Err().toStdString();
     const QRegularExpression start(
-        QStringLiteral(R"(^\[\d\d:\d\d:\d\d\] STATUS \[0\] Luistert op 0\.0\.0\.0:%1, )"
+        QStringLiteral(R"(^\[\d\d:\d\d:\d\d\] STATUS \[0\] Luistert op \[::\]:%1, )"
                        R"(kamer "De huiskamer, Amsterdam", wachtwoord: ja$)")
             .arg(s.Port()),
         QRegularExpression::MultilineOption);
