@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "server/headless/RoomConfig.h"
 
-#include "net/SettingsStore.h"
 #include "net/PeerAddress.h"
+#include "net/SettingsStore.h"
 #include "server/core/LimitsText.h"
 #include "server/core/ServerCore.h"
 #include "server/core/ServerSettings.h"
@@ -170,9 +170,8 @@ QStringList ApplyOnReload(ServerCore& core, const RoomConfig& before, const Room
     const ServerLimits& a = after.limits;
     const ServerLimits& b = before.limits;
     if (a.loginTimeoutSeconds != b.loginTimeoutSeconds || a.maxPendingPerAddress != b.maxPendingPerAddress ||
-        a.maxUsersPerAddress != b.maxUsersPerAddress ||
-        a.sendBudgetBytes != b.sendBudgetBytes || a.floodRate != b.floodRate ||
-        a.floodBurst != b.floodBurst) {
+        a.maxUsersPerAddress != b.maxUsersPerAddress || a.sendBudgetBytes != b.sendBudgetBytes ||
+        a.floodRate != b.floodRate || a.floodBurst != b.floodBurst) {
         core.setLimits(a);
         changed << QStringLiteral("grenzen");
     }
@@ -196,10 +195,11 @@ QString StartLine(const ServerCore& core, const RoomConfig& config) {
     // Without addresses the listener takes every address of both families.
     QStringList bound;
     for (const QString& address : config.listen)
-        bound << QStringLiteral("%1:%2").arg(QString::fromStdString(net::HostForPort(address.toStdString())))
+        bound << QStringLiteral("%1:%2")
+                     .arg(QString::fromStdString(net::HostForPort(address.toStdString())))
                      .arg(core.ListeningPort());
-    const QString addresses =
-        bound.isEmpty() ? QStringLiteral("[::]:%1").arg(core.ListeningPort()) : bound.join(QStringLiteral(", "));
+    const QString addresses = bound.isEmpty() ? QStringLiteral("[::]:%1").arg(core.ListeningPort())
+                                              : bound.join(QStringLiteral(", "));
     return QStringLiteral("STATUS [0] Luistert op %1, kamer \"%2\", wachtwoord: %3")
         .arg(addresses, core.ServerNaam(),
              config.password.isEmpty() ? QStringLiteral("nee") : QStringLiteral("ja"));

@@ -27,8 +27,7 @@ std::vector<int> ConnectionsOnPort(quint16 port) {
         const quint16 local = address.ss_family == AF_INET    ? ntohs(v4->sin_port)
                               : address.ss_family == AF_INET6 ? ntohs(v6->sin6_port)
                                                               : 0;
-        if (local != port ||
-            ::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || listening)
+        if (local != port || ::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || listening)
             continue;
         fds.push_back(fd);
     }
