@@ -8,11 +8,14 @@
 #include "client/ui/frmConnect.h"
 #include "client/ui/frmMain.h"
 #include "client/ui/frmMainPrivate.h"
+#include "net/Winsock.h"
+#include <QAbstractButton>
 #include <QAction>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QTcpServer>
@@ -31,13 +34,15 @@ struct Client {
     std::unique_ptr<client::frmMain> main;
     std::unique_ptr<client::frmConnect> dialog;
 
-    Client() {
+    // Plaintext unless asked: most of these tests are about the room, not the
+    // certificate question.
+    explicit Client(bool encrypted = false) {
         main = std::make_unique<client::frmMain>(rec.prompts());
         main->SetCountdownTick(20);
         dialog = std::make_unique<client::frmConnect>(*main, rec.prompts());
         main->setConnectDialog(dialog.get());
         dialog->show();
-        dialog->Form_Load(QStringLiteral("--plain")); // the room's server here speaks no TLS
+        dialog->Form_Load(encrypted ? QString() : QStringLiteral("--plain"));
     }
     ~Client() {
         dialog.reset();
@@ -168,6 +173,54 @@ TEST_F(TwoClientsTest, ChatActionPrivateAwayAndLeaving) {
     EXPECT_EQ(anna.main->PrivateChats.heldCount(), 1);
     EXPECT_TRUE(anna.rec.notices.isEmpty());
     EXPECT_TRUE(bram.rec.notices.isEmpty());
+}
+
+// The real client against the real server over TLS: the fingerprint the client
+// asks about is the one the server logs, the answer is kept for the next
+// connection, and an encrypted and a plaintext user share one room.
+TEST_F(TwoClientsTest, EncryptedAndPlaintextUsersShareTheRoom) {
+    QString logged;
+    ASSERT_TRUE(WaitFor([&] {
+        logged += QString::fromUtf8(server.readAllStandardOutput());
+        return logged.contains(QStringLiteral("TLS-vingerafdruk (SHA-256): "));
+    }));
+    const qsizetype at = logged.indexOf(QStringLiteral("TLS-vingerafdruk (SHA-256): ")) + 28;
+    const QString fingerprint = logged.mid(at, 95);
+    ASSERT_EQ(fingerprint.count(u':'), 31) << logged.toStdString();
+
+    Client anna(true);
+    anna.Join(QStringLiteral("Anna"), port);
+    QMessageBox* question = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        question = anna.dialog->findChild<QMessageBox*>(QStringLiteral("TrustQuestion"));
+        return question != nullptr && question->isVisible();
+    }));
+    EXPECT_TRUE(question->text().contains(fingerprint)) << question->text().toStdString();
+    QAbstractButton* yes = nullptr;
+    for (QAbstractButton* button : question->buttons())
+        if (button->text() == QStringLiteral("Ja"))
+            yes = button;
+    ASSERT_NE(yes, nullptr);
+    yes->click(); // the box goes with the answer
+    ASSERT_TRUE(WaitFor([&] { return anna.Users() == QStringList{"Anna"}; }, 5000))
+        << anna.Transcript().toStdString();
+    EXPECT_TRUE(anna.main->Winsock1->isEncrypted());
+
+    // Trusted once: the next encrypted connection to that server asks nothing.
+    Client bram(true), carla;
+    bram.Join(QStringLiteral("Bram"), port);
+    carla.Join(QStringLiteral("Carla"), port);
+    ASSERT_TRUE(WaitFor([&] { return anna.Users().size() == 3 && carla.Users().size() == 3; }, 5000));
+    EXPECT_EQ(bram.dialog->findChild<QMessageBox*>(QStringLiteral("TrustQuestion")), nullptr);
+    EXPECT_TRUE(bram.main->Winsock1->isEncrypted());
+    EXPECT_FALSE(carla.main->Winsock1->isEncrypted());
+
+    anna.Say(QStringLiteral("versleuteld en toch voor iedereen"));
+    EXPECT_TRUE(WaitFor([&] {
+        return carla.Transcript().contains(QStringLiteral("] Anna> versleuteld en toch voor iedereen\r\n")) &&
+               bram.Transcript().contains(QStringLiteral("] Anna> versleuteld en toch voor iedereen\r\n"));
+    }));
+    EXPECT_TRUE(anna.rec.notices.isEmpty());
 }
 
 TEST_F(TwoClientsTest, SecondUserWithTheSameNicknameIsRefused) {
