@@ -15,27 +15,8 @@ for bin in "$build/client/ZindleChatClient" "$build/server/ZindleChatServer"; do
   [[ -x $bin ]] || { echo "atspi-tests: $bin is not built" >&2; exit 1; }
 done
 
-display=
-for n in $(seq 141 190); do
-  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=$n; break; fi
-done
-[[ -n $display ]] || { echo "atspi-tests: no free X display number" >&2; exit 1; }
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [[ -S /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
-[[ -S /tmp/.X11-unix/X$display ]] || { echo "atspi-tests: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-
-export DISPLAY=:$display
+source scripts/xvfb-lib.sh
+start_xvfb atspi-tests 141 190
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"

@@ -12,27 +12,8 @@ shift || true
 bin=$build/tests/wm/wm_tests
 [[ -x $bin ]] || { echo "wm-tests: $bin is not built" >&2; exit 1; }
 
-display=
-for n in $(seq 91 140); do
-  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=$n; break; fi
-done
-[[ -n $display ]] || { echo "wm-tests: no free X display number" >&2; exit 1; }
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [[ -S /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
-[[ -S /tmp/.X11-unix/X$display ]] || { echo "wm-tests: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-
-export DISPLAY=:$display
+source scripts/xvfb-lib.sh
+start_xvfb wm-tests 91 140
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
