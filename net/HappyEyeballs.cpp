@@ -80,6 +80,13 @@ struct HappyEyeballs::Private {
 
 HappyEyeballs::HappyEyeballs(QObject* parent) : QObject(parent), d(std::make_unique<Private>(this)) {
     d->lookup = [this](const QString& host, std::function<void(const Addresses&)> done) {
+        // An address needs no name service; it is answered from the event loop all
+        // the same. (A lookup whose receiver goes before the answer also leaves Qt's
+        // callback behind, and attempts on an address often end that quickly.)
+        if (const auto literal = PeerAddress::Parse(host.toStdString())) {
+            QTimer::singleShot(0, this, [done, address = *literal] { done(Addresses{address}); });
+            return;
+        }
         QHostInfo::lookupHost(host, this, [done](const QHostInfo& info) { done(fromHostInfo(info)); });
     };
     d->schedule = [this](int ms, std::function<void()> fire) { QTimer::singleShot(ms, this, fire); };
